@@ -1,15 +1,13 @@
 #include "EventLoop.h"
 
+#include "Clock.h"
+
 #include <chrono>
 #include <limits>
 
 namespace kalvist {
 
 namespace {
-uint64_t SteadyMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 }  // namespace
 

@@ -1,0 +1,91 @@
+// The abstract connection: state, busy flag, the one reply record, the events, and
+// the hand-over of finished exchanges to the main thread.
+//
+// Threads: every public call and every event is on the main thread. Derived classes
+// may call SendMessage from their own I/O thread; it blocks until the main thread has
+// handled the message.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <stop_token>
+#include <string>
+
+#include "MainThread.h"
+#include "vltLinkFrame.h"
+
+namespace kalvist {
+
+enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+
+enum TCloseResult : int { clClosed = 0, clNotOpen = 2, clPortVanished = 5 };
+
+class TvltCustomConnection;
+using TConnResult = std::function<void(TvltCustomConnection& sender, int result)>;
+using TTransferDone = std::function<void(TvltCustomConnection& sender, TLinkReply& reply)>;
+
+class TvltCustomConnection {
+ public:
+  explicit TvltCustomConnection(IMainThread& mainThread);
+  virtual ~TvltCustomConnection();
+  TvltCustomConnection(const TvltCustomConnection&) = delete;
+  TvltCustomConnection& operator=(const TvltCustomConnection&) = delete;
+
+  TTransferDone OnTransferDone;
+  TConnResult OnOpen;
+  TConnResult OnClose;
+
+  // `portName` is the device path on this platform. Result through OnOpen.
+  virtual void Open(const std::string& portName) = 0;
+  // Result through OnClose; deferred until the exchange in progress has ended.
+  virtual void Close() = 0;
+  // False when busy; otherwise the result follows through OnTransferDone.
+  virtual bool Send(const TLinkRequest& request) = 0;
+  virtual int MaxFrameData() const = 0;
+  virtual int SegmentData() const = 0;
+
+  bool Busy() const { return busy_; }
+  int State() const { return state_; }
+  TThreadPriority Priority() const { return priority_; }
+  virtual void SetPriority(TThreadPriority priority) { priority_ = priority; }
+  // The operating system's reason of the last failed open, for the user.
+  const std::string& LastOpenError() const { return lastOpenError_; }
+
+ protected:
+  // Messages of the hand-over; numbers kept from the design.
+  enum TConnMessage : int {
+    cmTransferDone = 2024,
+    cmOpenResult = 2025,
+    cmCloseResult = 2026,
+    cmState = 2027,
+  };
+
+  void WndProc(int message, int param);
+  // Main thread: handle `message` after the caller has returned to the loop.
+  void PostMessage(int message, int param = 0);
+  // I/O thread: handle `message` on the main thread and wait for it. False when
+  // `stop` ended the wait first.
+  bool SendMessage(int message, std::stop_token stop);
+
+  virtual void ParseReply() {}
+  virtual uint32_t TimerInterval() const { return 0; }
+  virtual void OnTimer() {}
+  // Derived constructors call this once their TimerInterval is in place.
+  void StartTimer();
+
+  IMainThread& MainThread() { return mainThread_; }
+
+  bool busy_ = false;
+  int state_ = 0;
+  TLinkReply reply_;
+  std::string lastOpenError_;
+
+ private:
+  IMainThread& mainThread_;
+  TThreadPriority priority_ = TThreadPriority::tpNormal;
+  TTimerId timer_ = 0;
+  // Posted messages must not reach a destroyed connection.
+  std::shared_ptr<TvltCustomConnection*> self_;
+};
+
+}  // namespace kalvist

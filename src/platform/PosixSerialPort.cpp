@@ -1,0 +1,137 @@
+// termios + poll implementation of ISerialPort.
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "SerialPort.h"
+
+namespace kalvist {
+namespace {
+
+std::string OsReason(int error) { return std::strerror(error); }
+
+bool ConfigureRaw19200(int fd) {
+  termios tio{};
+  if (tcgetattr(fd, &tio) != 0) return false;
+  cfmakeraw(&tio);
+  tio.c_cflag &= ~(CSTOPB | PARENB | CRTSCTS | CSIZE);
+  tio.c_cflag |= CS8 | CLOCAL | CREAD;
+  tio.c_iflag &= ~(IXON | IXOFF | IXANY);
+  tio.c_cc[VMIN] = 0;
+  tio.c_cc[VTIME] = 0;
+  if (cfsetispeed(&tio, B19200) != 0 || cfsetospeed(&tio, B19200) != 0) return false;
+  return tcsetattr(fd, TCSANOW, &tio) == 0;
+}
+
+// USB-serial adapters hold received bytes for their latency timer (16 ms on FTDI);
+// asking for low latency brings that to 1 ms. Drivers without it simply refuse.
+void RequestLowLatency(int fd) {
+  serial_struct serial{};
+  if (ioctl(fd, TIOCGSERIAL, &serial) != 0) return;
+  serial.flags |= ASYNC_LOW_LATENCY;
+  (void)ioctl(fd, TIOCSSERIAL, &serial);
+}
+
+class TPosixSerialPort final : public ISerialPort {
+ public:
+  TPosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+  ~TPosixSerialPort() override {
+    Close();
+    if (wakeFd_ >= 0) ::close(wakeFd_);
+  }
+
+  TOpenOutcome Open(const std::string& path) override {
+    if (path.empty() || path.find('\0') != std::string::npos) {
+      return {opBadPortName, "no port name"};
+    }
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return {opCannotOpen, OsReason(errno)};
+    // Exclusive: a second program (or a second copy of this one) must not share the line.
+    if (ioctl(fd, TIOCEXCL) != 0 || !ConfigureRaw19200(fd)) {
+      const int error = errno;
+      ::close(fd);
+      return {opCannotSetUp, OsReason(error)};
+    }
+    RequestLowLatency(fd);
+    fd_ = fd;
+    Purge();
+    return {opOpened, {}};
+  }
+
+  void Close() override {
+    if (fd_ < 0) return;
+    ::close(fd_);
+    fd_ = -1;
+  }
+
+  bool IsOpen() const override { return fd_ >= 0; }
+
+  void Purge() override {
+    if (fd_ >= 0) tcflush(fd_, TCIOFLUSH);
+  }
+
+  long Read(std::span<uint8_t> buffer) override {
+    if (fd_ < 0) return -1;
+    const ssize_t n = ::read(fd_, buffer.data(), buffer.size());
+    if (n > 0) return n;
+    if (n < 0 && (errno == EAGAIN || errno == EINTR)) return 0;
+    return -1;  // EOF or an error: the device has gone
+  }
+
+  long Write(std::span<const uint8_t> bytes) override {
+    if (fd_ < 0) return -1;
+    const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n >= 0) return n;
+    return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
+  }
+
+  void Drain() override {
+    if (fd_ >= 0) tcdrain(fd_);
+  }
+
+  bool CheckPresent() override {
+    if (fd_ < 0) return false;
+    termios tio{};
+    if (tcgetattr(fd_, &tio) != 0) return false;
+    pollfd pfd{fd_, 0, 0};
+    if (poll(&pfd, 1, 0) < 0) return false;
+    return (pfd.revents & (POLLHUP | POLLERR | POLLNVAL)) == 0;
+  }
+
+  TWaitResult Wait(bool forRead, int timeoutMs) override {
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
+    const nfds_t count = (forRead && fd_ >= 0) ? 2 : 1;
+    const int n = poll(fds, count, timeoutMs);
+    if (n < 0) return errno == EINTR ? TWaitResult::Woken : TWaitResult::Failed;
+    if (fds[0].revents & POLLIN) {
+      uint64_t drained = 0;
+      (void)::read(wakeFd_, &drained, sizeof drained);
+      return TWaitResult::Woken;
+    }
+    // A hang-up is reported as readable: the read that follows fails and says so.
+    if (count == 2 && fds[1].revents != 0) return TWaitResult::Readable;
+    return TWaitResult::TimedOut;
+  }
+
+  void Wake() override {
+    const uint64_t one = 1;
+    (void)::write(wakeFd_, &one, sizeof one);
+  }
+
+ private:
+  int fd_ = -1;
+  const int wakeFd_;
+};
+
+}  // namespace
+
+std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<TPosixSerialPort>(); }
+
+}  // namespace kalvist
