@@ -26,7 +26,9 @@ class OperatorTest : public ::testing::Test {
     link = scripted.get();
     oper = std::make_unique<TvltZarnoComm>(loop, std::move(scripted));
     oper->OnReadCommObjResult = [this](TvltControllerOper&, int r) { events.push_back(r); };
-    oper->OnWriteCommObjResult = [this](TvltControllerOper&, int r) { events.push_back(100000 + r); };
+    oper->OnWriteCommObjResult = [this](TvltControllerOper&, int r) {
+      events.push_back(100000 + r);
+    };
     oper->OnIdle = [this](TvltControllerOper&) { ++idles; };
   }
 
@@ -58,10 +60,10 @@ TEST_F(OperatorTest, LastFailedTryDecidesBetweenNoAnswerAndInvalidAnswer) {
     std::initializer_list<R> codes;
     int result;
   };
-  for (const Case& c : {Case{{R::BadReply, R::Timeout, R::Timeout, R::Timeout}, orNoAnswer},
-                        Case{{R::Timeout, R::Timeout, R::Timeout, R::BadReply}, orInvalidAnswer},
-                        Case{{R::Timeout, R::Timeout, R::Timeout, R::SegmentMismatch},
-                             orInvalidAnswer}}) {
+  for (const Case& c :
+       {Case{{R::BadReply, R::Timeout, R::Timeout, R::Timeout}, orNoAnswer},
+        Case{{R::Timeout, R::Timeout, R::Timeout, R::BadReply}, orInvalidAnswer},
+        Case{{R::Timeout, R::Timeout, R::Timeout, R::SegmentMismatch}, orInvalidAnswer}}) {
     events.clear();
     std::vector<uint8_t> buffer(2);
     int32_t size = 2;
@@ -107,8 +109,9 @@ TEST_F(OperatorTest, RefusalsAndClosedPortEndWithoutRepeats) {
     std::vector<uint8_t> data;
     int result;
   };
-  for (const Case& c : {Case{R::DeviceError, {0xFF, 0, 0, 8}, 100}, Case{R::DeviceError, {0, 0, 1, 6}, 4},
-                        Case{R::NotOpen, {}, orNotConnected}}) {
+  for (const Case& c :
+       {Case{R::DeviceError, {0xFF, 0, 0, 8}, 100}, Case{R::DeviceError, {0, 0, 1, 6}, 4},
+        Case{R::NotOpen, {}, orNotConnected}}) {
     events.clear();
     link->sent.clear();
     uint8_t value[2] = {1, 2};
@@ -126,9 +129,9 @@ TEST_F(OperatorTest, WriteFramesBySize) {
     std::vector<uint16_t> frameLengths;  // DataLength of each request
   };
   const auto data = Sequence(300);
-  for (const Case& c : {Case{0, false, {0}}, Case{127, false, {127}}, Case{128, false, {126, 2}},
-                        Case{300, false, {126, 126, 48}}, Case{125, true, {127}},
-                        Case{126, true, {126, 2}}}) {
+  for (const Case& c :
+       {Case{0, false, {0}}, Case{127, false, {127}}, Case{128, false, {126, 2}},
+        Case{300, false, {126, 126, 48}}, Case{125, true, {127}}, Case{126, true, {126, 2}}}) {
     link->sent.clear();
     events.clear();
     const bool started = c.prefixed ? oper->WriteCommObjPrefixed(9, data.data(), 0xBEEF, c.size)
