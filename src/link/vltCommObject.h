@@ -68,6 +68,8 @@ class TCustomCommObject {
   uint8_t* Data() { return data_.empty() ? nullptr : data_.data(); }
   const uint8_t* Data() const { return data_.empty() ? nullptr : data_.data(); }
   void Clear();
+  // Takes over the other object's size and bytes; the ID stays.
+  void AssignData(const TCustomCommObject& source) { data_ = source.data_; }
 
   // Throws TKalvistError when the index does not lie below the size.
   uint8_t& Bytes(int index);
