@@ -1,0 +1,200 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "EventLoop.h"
+#include "KalvistError.h"
+#include "ScriptedConnection.h"
+#include "vltControllerQueue.h"
+#include "vltZarnoComm.h"
+
+namespace kalvist {
+namespace {
+
+using test::TScriptedConnection;
+using R = TLinkResult;
+
+class QueueTest : public ::testing::Test {
+ protected:
+  QueueTest() : loop(TEventLoop::TClock::Fake) {
+    auto scripted = std::make_unique<TScriptedConnection>(loop);
+    link = scripted.get();
+    oper = std::make_unique<TvltZarnoComm>(loop, std::move(scripted));
+    queue.SetSiteComm(oper.get());
+    queue.OnCommObjRead = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int r) {
+      log += "R" + std::to_string(obj.ObjectID) + ":" + std::to_string(r) + " ";
+      if (onRead) onRead(obj);
+    };
+    queue.OnCommObjWritten = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int r) {
+      log += "W" + std::to_string(obj.ObjectID) + ":" + std::to_string(r) + " ";
+    };
+    queue.OnQueueEmpty = [this](TCustomCommObjectQueue&) { log += "empty "; };
+  }
+
+  uint16_t LastSentId() const { return link->sent.back().ObjectID; }
+
+  TEventLoop loop;
+  TScriptedConnection* link;
+  std::unique_ptr<TvltZarnoComm> oper;
+  TvltControllerQueue queue;
+  TCommObject a{1, false, 2};
+  TCommObject b{2, false, 2};
+  TCommObject c{3, false, 2};
+  std::string log;
+  std::function<void(TCustomCommObject&)> onRead;
+};
+
+TEST_F(QueueTest, RunsEntriesOneAfterAnotherAndReportsEachThenEmpty) {
+  int countInHandler = -1;
+  onRead = [&](TCustomCommObject&) { countInHandler = queue.Count(); };
+  queue.EnqueueRead(a);
+  queue.EnqueueWrite(b);
+  ASSERT_EQ(link->sent.size(), 1u);
+  EXPECT_EQ(link->sent[0].Op, TLinkOp::ReadFirst);
+
+  link->Answer(R::Ok, {0x34, 0x12});
+  EXPECT_EQ(a.AsWord(), 0x1234);
+  EXPECT_EQ(countInHandler, 2) << "the head is removed only after its handler";
+  ASSERT_EQ(link->sent.size(), 2u);
+  EXPECT_EQ(link->sent[1].Op, TLinkOp::Write);
+  EXPECT_EQ(LastSentId(), 2);
+
+  link->Answer(R::Ok);
+  EXPECT_EQ(log, "R1:0 W2:0 empty ");
+  EXPECT_EQ(queue.Count(), 0);
+}
+
+TEST_F(QueueTest, FailedTransfersForwardTheOperatorsResultUnchanged) {
+  queue.EnqueueRead(a);
+  for (int i = 0; i < 4; ++i) link->Answer(R::Timeout);
+  queue.EnqueueWrite(b);
+  link->Answer(R::DeviceError, {0xFF, 0, 0, 8});
+  EXPECT_EQ(log, "R1:1 empty W2:100 empty ");
+}
+
+TEST_F(QueueTest, HandlerQueuesBehindRemainingEntries) {
+  onRead = [&](TCustomCommObject& obj) {
+    if (obj.ObjectID == 1) queue.EnqueueRead(c);
+  };
+  queue.EnqueueRead(a);
+  queue.EnqueueRead(b);
+  link->Answer(R::Ok, {0, 0});
+  link->Answer(R::Ok, {0, 0});
+  link->Answer(R::Ok, {0, 0});
+  EXPECT_EQ(log, "R1:0 R2:0 R3:0 empty ");
+}
+
+TEST_F(QueueTest, ClearInHandlerRemovesNothingTwiceAndEmptyFollowsOnIdle) {
+  onRead = [&](TCustomCommObject&) { queue.Clear(); };
+  queue.EnqueueRead(a);
+  queue.EnqueueRead(b);
+  link->Answer(R::Ok, {1, 2});
+  EXPECT_EQ(log, "R1:0 empty ");
+  EXPECT_EQ(link->sent.size(), 1u);
+}
+
+TEST_F(QueueTest, EntryQueuedAfterClearInHandlerStartsAndSurvives) {
+  onRead = [&](TCustomCommObject& obj) {
+    if (obj.ObjectID != 1) return;
+    queue.Clear();
+    queue.EnqueueRead(c);
+  };
+  queue.EnqueueRead(a);
+  queue.EnqueueRead(b);
+  link->Answer(R::Ok, {1, 2});
+  ASSERT_EQ(queue.Count(), 1);
+  EXPECT_EQ(LastSentId(), 3);
+  link->Answer(R::Ok, {5, 6});
+  EXPECT_EQ(log, "R1:0 R3:0 empty ");
+  EXPECT_EQ(c.AsWord(), 0x0605);
+}
+
+TEST_F(QueueTest, ResultOfTransferClearedWhileUnderWayIsNotTakenForTheNextEntry) {
+  queue.EnqueueRead(a);
+  queue.Clear();
+  queue.EnqueueWrite(b);  // the operator is busy: waits for its idle event
+  link->Answer(R::Ok, {9, 9});
+  ASSERT_EQ(link->sent.size(), 2u);
+  EXPECT_EQ(link->sent[1].ObjectID, 2);
+  link->Answer(R::Ok);
+  EXPECT_EQ(log, "W2:0 empty ");
+}
+
+TEST_F(QueueTest, ZeroByteReadSetsNoSizeOnTheObjectAndFiresNoEvent) {
+  queue.EnqueueRead(a);
+  link->Answer(R::Ok, {});
+  EXPECT_EQ(log, "empty ");
+  EXPECT_EQ(a.Size(), 2);
+}
+
+TEST_F(QueueTest, ShortAnswerResizesObjectAndLaterReadNeverExceedsIt) {
+  TCommObject big(7, false, 20);
+  queue.EnqueueRead(big);
+  queue.EnqueueRead(big);  // queued with 20 bytes of room
+  link->Answer(R::Ok, std::vector<uint8_t>(10, 1));
+  EXPECT_EQ(big.Size(), 10);
+  link->Answer(R::Ok, std::vector<uint8_t>(20, 2));
+  EXPECT_EQ(log, "R7:0 R7:15 empty ");
+  EXPECT_EQ(big.Size(), 10);
+}
+
+TEST_F(QueueTest, EntryQueuedWhileOperatorIsBusyStartsOnItsNextIdle) {
+  link->SetBusy(true);
+  queue.EnqueueRead(a);
+  EXPECT_TRUE(link->sent.empty());
+  link->SetBusy(false);
+  oper->OnIdle(*oper);
+  ASSERT_EQ(link->sent.size(), 1u);
+  EXPECT_EQ(LastSentId(), 1);
+}
+
+TEST_F(QueueTest, ProtectedWritesCarryThePasswordWordInFront) {
+  TCommObject guarded(10293, true, 2);
+  guarded.SetAsWord(0xBEEF);
+  queue.PasswordWord = 0x1234;
+  queue.EnqueueWrite(guarded);
+  ASSERT_EQ(link->sent.size(), 1u);
+  const TLinkRequest& sent = link->sent[0];
+  EXPECT_EQ(sent.DataLength, 4);
+  EXPECT_EQ(std::vector<uint8_t>(sent.Data.begin(), sent.Data.begin() + 4),
+            (std::vector<uint8_t>{0x34, 0x12, 0xEF, 0xBE}));
+  link->Answer(R::Ok);
+  b.SetAsWord(0x0102);
+  queue.EnqueueWrite(b);
+  EXPECT_EQ(link->sent[1].DataLength, 2);
+}
+
+TEST_F(QueueTest, ContractViolationsNameUnitAndLine) {
+  struct Case {
+    std::function<void(TvltControllerQueue&)> call;
+    std::string text;
+    int line;
+  };
+  const std::string missing = "Queue property \"Controller/ScopeComm\" must be assigned.";
+  TCommObject obj(1, false, 1);
+  for (const Case& row :
+       {Case{[&](TvltControllerQueue& q) { q.EnqueueRead(obj); }, missing, 274},
+        Case{[&](TvltControllerQueue& q) { q.EnqueueWrite(obj); }, missing, 295}}) {
+    TvltControllerQueue bare;
+    try {
+      row.call(bare);
+      ADD_FAILURE() << "no assertion for line " << row.line;
+    } catch (const TKalvistError& e) {
+      EXPECT_EQ(e.Text, row.text);
+      EXPECT_EQ(e.Unit, "vltControllerQueue");
+      EXPECT_EQ(e.Line, row.line);
+    }
+  }
+  queue.EnqueueRead(a);
+  queue.EnqueueRead(b);
+  try {
+    oper->OnIdle(*oper);  // the head's transfer is still under way
+    ADD_FAILURE() << "no assertion for a busy operator";
+  } catch (const TKalvistError& e) {
+    EXPECT_EQ(e.Text, "Assertion failure");
+    EXPECT_EQ(e.Line, 253);
+  }
+}
+
+}  // namespace
+}  // namespace kalvist
