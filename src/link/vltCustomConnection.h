@@ -16,7 +16,15 @@
 
 namespace kalvist {
 
-enum class TThreadPriority { tpIdle, tpLowest, tpLower, tpNormal, tpHigher, tpHighest, tpTimeCritical };
+enum class TThreadPriority {
+  tpIdle,
+  tpLowest,
+  tpLower,
+  tpNormal,
+  tpHigher,
+  tpHighest,
+  tpTimeCritical
+};
 
 enum TCloseResult : int { clClosed = 0, clNotOpen = 2, clPortVanished = 5 };
 
@@ -45,6 +53,11 @@ class TvltCustomConnection {
   virtual int SegmentData() const = 0;
 
   bool Busy() const { return busy_; }
+  // Sound streaming keeps the connection busy for its whole length; the operator's
+  // keep-alive and stop writes go out by clearing and setting the flag around them.
+  void ForceBusy(bool busy) { busy_ = busy; }
+  virtual bool SoundMode() const { return false; }
+  virtual void LeaveSoundMode() {}
   int State() const { return state_; }
   TThreadPriority Priority() const { return priority_; }
   virtual void SetPriority(TThreadPriority priority) { priority_ = priority; }

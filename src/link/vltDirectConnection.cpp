@@ -98,13 +98,17 @@ bool TvltDirectConnection::Send(const TLinkRequest& request) {
     PostMessage(cmTransferDone);
     return true;
   }
-  currentRequest_ = request;
-  UpdateSegmentCounter(segmentCounters_, request);
-  sendLength_ = BuildRequest(request, sendBuffer_);
+  BuildFrame(request);
   busy_ = true;
   ArmWatchdog(request.ReplyTimeout + kWatchdogMargin);
   QueueTransmit({sendBuffer_.data(), sendLength_}, CanPurge(), true, request.ReplyTimeout);
   return true;
+}
+
+void TvltDirectConnection::BuildFrame(const TLinkRequest& request) {
+  currentRequest_ = request;
+  UpdateSegmentCounter(segmentCounters_, request);
+  sendLength_ = BuildRequest(request, sendBuffer_);
 }
 
 void TvltDirectConnection::QueueTransmit(std::span<const uint8_t> frame, bool purge,
@@ -143,8 +147,8 @@ void TvltDirectConnection::ParseReply() {
   const bool open = state_ == 1 && port_->IsOpen();
   const TReception reception = open ? reception_ : TReception::NotOpen;
   const size_t length = reception == TReception::Complete ? receiveBuffer_[0] + kReplyOverhead : 0;
-  const TEvaluation evaluation = EvaluateReply(
-      reception, {receiveBuffer_.data(), length}, currentRequest_, segmentCounters_);
+  const TEvaluation evaluation =
+      EvaluateReply(reception, {receiveBuffer_.data(), length}, currentRequest_, segmentCounters_);
   reply_ = evaluation.Reply;
   if (evaluation.Recover) Recover();
 }
@@ -189,7 +193,9 @@ void TvltDirectConnection::ArmWatchdog(uint32_t durationMs) {
   watchdogDuration_ = durationMs;
 }
 
-void TvltDirectConnection::DisarmWatchdog() { watchdogDuration_ = -1; }
+void TvltDirectConnection::DisarmWatchdog() {
+  watchdogDuration_ = -1;
+}
 
 // ---- I/O thread --------------------------------------------------------------------
 
@@ -266,10 +272,12 @@ void TvltDirectConnection::Transmit(const TTransmit& job) {
       written += static_cast<size_t>(n);
     }
   }
-  if (job.startReception) {
-    phase_ = TPhase::LengthByte;
-    StartRead(receiveBuffer_.data(), 1, job.replyTimeout);
-  }
+  if (job.startReception) BeginReception(job.replyTimeout);
+}
+
+void TvltDirectConnection::BeginReception(uint32_t replyTimeout) {
+  phase_ = TPhase::LengthByte;
+  StartRead(receiveBuffer_.data(), 1, replyTimeout);
 }
 
 void TvltDirectConnection::StartRead(uint8_t* destination, size_t count, uint32_t timeoutMs) {

@@ -53,6 +53,13 @@ class TvltDirectConnection : public TvltCustomConnection {
   bool OpenPort(const std::string& portName);
   virtual void ClosePort();
 
+  // I/O thread: the request frame is out, start receiving what answers it.
+  virtual void BeginReception(uint32_t replyTimeout);
+
+  // Main thread: copy the request, advance the segment counter and build the frame
+  // into the send buffer.
+  void BuildFrame(const TLinkRequest& request);
+
   // I/O thread helpers for HandleIoEvent and its overrides.
   void StartRead(uint8_t* destination, size_t count, uint32_t timeoutMs);
   void AwaitWatchdogOnly(uint32_t timeoutMs);

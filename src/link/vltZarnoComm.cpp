@@ -1,5 +1,12 @@
 #include "vltZarnoComm.h"
 
+#include <bit>
+
+#include "vltSoundReader.h"
+
+// Stream samples are little-endian words, handed on in place.
+static_assert(std::endian::native == std::endian::little);
+
 namespace kalvist {
 
 TvltZarnoComm::TvltZarnoComm(IMainThread& mainThread)
@@ -72,14 +79,19 @@ void TvltZarnoComm::HandlePreludeResult(int result) {
 
 bool TvltZarnoComm::StartPending() {
   switch (pending_.Kind) {
-    case TPendingKind::Read: return ReadCommObj(pending_.ObjectID, pending_.Buffer, pending_.Size);
+    case TPendingKind::Read:
+      return ReadCommObj(pending_.ObjectID, pending_.Buffer, pending_.Size);
     case TPendingKind::Write:
-    case TPendingKind::SoundSource:
       return WriteCommObj(pending_.ObjectID, pending_.Source, pending_.Size);
+    case TPendingKind::SoundSource:
+      startPending_ = WriteCommObj(pending_.ObjectID, pending_.Source, pending_.Size);
+      if (!startPending_) pending_.Kind = TPendingKind::None;
+      return startPending_;
     case TPendingKind::WritePrefixed:
       return WriteCommObjPrefixed(pending_.ObjectID, pending_.Source, pending_.Prefix,
                                   pending_.Size);
-    case TPendingKind::None: return false;
+    case TPendingKind::None:
+      return false;
   }
   return false;
 }
@@ -88,19 +100,176 @@ void TvltZarnoComm::HandleTransfer(TLinkReply* reply) {
   if (reply && (reply->Code == TLinkResult::Ok || reply->Code == TLinkResult::MoreData)) {
     lastGoodReply_ = MainThread().NowMs();
   }
+  if (Connection()->SoundMode() || startPending_) {
+    HandleSoundTransfer(reply);
+    return;
+  }
   TvltControllerOper::HandleTransfer(reply);
+}
+
+// ---- sound ---------------------------------------------------------------------------
+
+bool TvltZarnoComm::StartSound(uint8_t sensor) {
+  if (SoundMode()) return false;
+  soundSensor_ = static_cast<uint8_t>(sensor - 1);
+  if (!AccessValid()) {
+    return RunPrelude({TPendingKind::SoundSource, kSoundSensorId, nullptr, &soundSensor_, 1, 0});
+  }
+  startPending_ = WriteCommObj(kSoundSensorId, &soundSensor_, 1);
+  return startPending_;
+}
+
+bool TvltZarnoComm::StopSound() {
+  if (!SoundMode()) return false;
+  stopRequested_ = true;
+  return true;
+}
+
+void TvltZarnoComm::HandleSoundTransfer(TLinkReply* reply) {
+  if (startPending_) {
+    if (reply) {
+      HandleSoundStartReply(*reply);
+    } else if (pending_.Kind == TPendingKind::SoundSource) {
+      pending_.Kind = TPendingKind::None;  // the call after the access write: its write is out
+    } else {
+      AfterSoundSourceWrite();
+    }
+    return;
+  }
+  if (reply) {
+    HandleSoundReply(*reply);
+  } else if (Connection()->SoundMode()) {
+    AfterSoundBlock();
+  } else {
+    TvltControllerOper::HandleTransfer(nullptr);  // streaming ended: queued transfers resume
+  }
+}
+
+void TvltZarnoComm::HandleSoundStartReply(const TLinkReply& reply) {
+  state_ = TOperState::Idle;  // the sound source write gets no repeats
+  if (reply.Code == TLinkResult::Ok) return;
+  startPending_ = false;
+  if (OnStartSound) OnStartSound(*this, ResultOfLink(reply));
+}
+
+void TvltZarnoComm::AfterSoundSourceWrite() {
+  startPending_ = false;
+  packetCounter_ = 0;
+  stopRequested_ = false;
+  if (!WriteCommObj(kStartSoundId, nullptr, 0)) return;
+  state_ = TOperState::Idle;
+  lastKeepAlive_ = MainThread().NowMs();
+  soundState_ = TSoundState::Streaming;
+  if (OnStartSound) OnStartSound(*this, orSuccess);
+}
+
+void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
+  const bool ok = reply.Code == TLinkResult::Ok;
+  const auto type = ok ? static_cast<TSoundBlockType>(reply.Data[2]) : TSoundBlockType::Data;
+  switch (soundState_) {
+    case TSoundState::Streaming:
+      if (ok && type == TSoundBlockType::Data) {
+        if (reply.Data[3] != packetCounter_) {
+          FailSound(5);
+          reply.Code = TLinkResult::DeviceError;  // asks the reader to resynchronise
+          return;
+        }
+        ++packetCounter_;
+        return FireSoundData(orSuccess, reinterpret_cast<const uint16_t*>(reply.Data + 4),
+                             (reply.Length - 6) / 2);
+      }
+      if (ok && type == TSoundBlockType::Error) {
+        EndSound();
+        return FireSoundData(MapClass8Error(reply.Data[3]), nullptr, 0);
+      }
+      if (ok) {
+        FailSound(orInvalidAnswer);
+        reply.Code = TLinkResult::DeviceError;
+        return;
+      }
+      if (reply.Code == TLinkResult::NotOpen || reply.Code == TLinkResult::Timeout) {
+        EndSound();
+        return FireSoundData(reply.Code == TLinkResult::NotOpen ? orNotConnected : orNoAnswer,
+                             nullptr, 0);
+      }
+      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal);
+    case TSoundState::Stopping:
+      if (ok && type == TSoundBlockType::Data) return;  // still in flight
+      if (ok && type == TSoundBlockType::StopAck) {
+        EndSound();
+        return FireStopSound(orSuccess);
+      }
+      if (ok && type == TSoundBlockType::Error) {
+        EndSound();
+        return FireStopSound(MapClass8Error(reply.Data[3]));
+      }
+      if (reply.Code == TLinkResult::Timeout) {
+        EndSound();
+        return FireStopSound(orNoAnswer);
+      }
+      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal);
+    case TSoundState::Failed:
+      EndSound();
+      if (stateBeforeFailure_ == TSoundState::Streaming)
+        return FireSoundData(failureCode_, nullptr, 0);
+      return FireStopSound(failureCode_);
+  }
+}
+
+void TvltZarnoComm::AfterSoundBlock() {
+  if (soundState_ != TSoundState::Streaming) return;
+  if (stopRequested_) {
+    stopRequested_ = false;
+    soundState_ = TSoundState::Stopping;
+    ForceSend(kStopSoundId);
+  } else if (MainThread().NowMs() - lastKeepAlive_ >= kKeepAliveMs) {
+    lastKeepAlive_ = MainThread().NowMs();
+    ForceSend(kStartSoundId);
+  }
+}
+
+void TvltZarnoComm::FailSound(int code) {
+  failureCode_ = code;
+  stateBeforeFailure_ = soundState_;
+  soundState_ = TSoundState::Failed;
+  if (stateBeforeFailure_ == TSoundState::Streaming) ForceSend(kStopSoundId);
+}
+
+void TvltZarnoComm::ForceSend(uint16_t objectId) {
+  Connection()->ForceBusy(false);
+  WriteCommObj(objectId, nullptr, 0);
+  Connection()->ForceBusy(true);
+  state_ = TOperState::Idle;  // nothing answers these writes but the stream itself
+}
+
+void TvltZarnoComm::EndSound() {
+  Connection()->LeaveSoundMode();
+  state_ = TOperState::Idle;
+}
+
+void TvltZarnoComm::FireSoundData(int result, const uint16_t* samples, int count) {
+  if (OnSoundData) OnSoundData(*this, result, samples, count);
+}
+
+void TvltZarnoComm::FireStopSound(int result) {
+  if (OnStopSound) OnStopSound(*this, result);
 }
 
 int TvltZarnoComm::ResultOfLink(const TLinkReply& reply) {
   switch (reply.Code) {
-    case TLinkResult::Ok: return orSuccess;
-    case TLinkResult::NotOpen: return orNotConnected;
+    case TLinkResult::Ok:
+      return orSuccess;
+    case TLinkResult::NotOpen:
+      return orNotConnected;
     case TLinkResult::DeviceError:
       return MapDeviceError(std::span<const uint8_t, 4>(reply.Data, 4));
-    case TLinkResult::Timeout: return orNoAnswer;
+    case TLinkResult::Timeout:
+      return orNoAnswer;
     case TLinkResult::BadReply:
-    case TLinkResult::SegmentMismatch: return orInvalidAnswer;
-    default: return orUnknownRefusal;
+    case TLinkResult::SegmentMismatch:
+      return orInvalidAnswer;
+    default:
+      return orUnknownRefusal;
   }
 }
 

@@ -13,6 +13,12 @@
 
 namespace kalvist {
 
+class TvltZarnoComm;
+using TSoundControl = std::function<void(TvltZarnoComm& sender, int result)>;
+// `samples` points into the connection's block buffer and is valid only during the call.
+using TSoundData =
+    std::function<void(TvltZarnoComm& sender, int result, const uint16_t* samples, int count)>;
+
 class TvltZarnoComm : public TvltControllerOper {
  public:
   explicit TvltZarnoComm(IMainThread& mainThread);
@@ -28,6 +34,11 @@ class TvltZarnoComm : public TvltControllerOper {
   std::string PortPath;
   TConnResult OnOpenConnection;
   TConnResult OnCloseConnection;
+  TSoundControl OnStartSound;
+  TSoundControl OnStopSound;
+  TSoundData OnSoundData;
+
+  static constexpr uint64_t kKeepAliveMs = 900;
 
   void OpenConnection();
   void CloseConnection();
@@ -37,6 +48,13 @@ class TvltZarnoComm : public TvltControllerOper {
   bool WriteWithAccess(uint16_t objectId, const uint8_t* buffer, int32_t size);
   bool WritePrefixedWithAccess(uint16_t objectId, const uint8_t* buffer, uint16_t prefix,
                                int32_t size);
+
+  // Streams the signal of `sensor` (1-based). False when streaming already or busy;
+  // otherwise the outcome follows through OnStartSound.
+  bool StartSound(uint8_t sensor);
+  // Ends the stream after the next block; false when not streaming.
+  bool StopSound();
+  bool SoundMode() const { return Connection()->SoundMode(); }
 
   // Maps a link result to an operation result (used where no repeats apply).
   static int ResultOfLink(const TLinkReply& reply);
@@ -55,7 +73,19 @@ class TvltZarnoComm : public TvltControllerOper {
     uint16_t Prefix = 0;
   };
 
+  enum class TSoundState : uint8_t { Streaming, Stopping, Failed };
+
   bool AccessValid() const;
+  void HandleSoundTransfer(TLinkReply* reply);
+  void HandleSoundReply(TLinkReply& reply);
+  void HandleSoundStartReply(const TLinkReply& reply);
+  void AfterSoundSourceWrite();
+  void AfterSoundBlock();
+  void FailSound(int code);
+  void ForceSend(uint16_t objectId);
+  void EndSound();
+  void FireSoundData(int result, const uint16_t* samples, int count);
+  void FireStopSound(int result);
   bool RunPrelude(const TPending& pending);
   void HandlePreludeResult(int result);
   bool StartPending();
@@ -66,6 +96,15 @@ class TvltZarnoComm : public TvltControllerOper {
   bool accessNeeded_ = true;
   uint64_t lastGoodReply_ = 0;
   uint8_t accessValue_[2] = {0, 0};
+
+  bool startPending_ = false;
+  bool stopRequested_ = false;
+  uint8_t packetCounter_ = 0;
+  TSoundState soundState_ = TSoundState::Streaming;
+  TSoundState stateBeforeFailure_ = TSoundState::Streaming;
+  int failureCode_ = 0;
+  uint64_t lastKeepAlive_ = 0;
+  uint8_t soundSensor_ = 0;
 };
 
 }  // namespace kalvist

@@ -25,7 +25,13 @@ class TScriptedConnection : public TvltCustomConnection {
     if (busy_) return false;
     sent.push_back(request);
     busy_ = true;
+    if (request.ObjectID == kStartSoundId) soundMode_ = true;
     return true;
+  }
+  bool SoundMode() const override { return soundMode_; }
+  void LeaveSoundMode() override {
+    soundMode_ = false;
+    busy_ = false;
   }
   int MaxFrameData() const override { return kMaxFrameData; }
   int SegmentData() const override { return kSegmentData; }
@@ -33,16 +39,19 @@ class TScriptedConnection : public TvltCustomConnection {
   // Ends the exchange in flight with `code` and `data`.
   void Answer(TLinkResult code, std::vector<uint8_t> data = {}) {
     answerData_ = std::move(data);
-    busy_ = false;
+    if (!soundMode_) busy_ = false;  // a stream keeps the connection busy
     reply_ = TLinkReply{code, static_cast<uint16_t>(answerData_.size()), answerData_.data()};
     WndProc(cmTransferDone, 0);
   }
+  // The code the operator left in the reply record (it asks for resynchronisation so).
+  TLinkResult LastReplyCode() const { return reply_.Code; }
   void SetBusy(bool busy) { busy_ = busy; }
 
   std::vector<TLinkRequest> sent;
 
  private:
   std::vector<uint8_t> answerData_;
+  bool soundMode_ = false;
 };
 
 }  // namespace kalvist::test
