@@ -17,7 +17,9 @@ void TvltControllerOper::SetConnection(TvltCustomConnection* connection) {
   };
 }
 
-bool TvltControllerOper::Busy() const { return connection_ && connection_->Busy(); }
+bool TvltControllerOper::Busy() const {
+  return connection_ && connection_->Busy();
+}
 
 void TvltControllerOper::SetCommTimeout(uint32_t ms) {
   if (!Busy()) commTimeout_ = ms;
@@ -39,7 +41,9 @@ void TvltControllerOper::StartFrame(TLinkOp op) {
   triesLeft_ = commMaxRepeat_ + 1u;
 }
 
-bool TvltControllerOper::SendRequest() { return connection_ && connection_->Send(request_); }
+bool TvltControllerOper::SendRequest() {
+  return connection_ && connection_->Send(request_);
+}
 
 bool TvltControllerOper::ReadCommObj(uint16_t objectId, uint8_t* buffer, int32_t& size) {
   if (Busy() || !connection_) return false;
@@ -117,12 +121,16 @@ void TvltControllerOper::FinishWrite(int result) {
   DoWriteResult(result);
 }
 
-bool TvltControllerOper::TriesExhausted() { return --triesLeft_ == 0; }
+bool TvltControllerOper::TriesExhausted() {
+  return --triesLeft_ == 0;
+}
 
 void TvltControllerOper::HandleTransfer(TLinkReply* reply) {
   if (reply) {
-    if (state_ == TOperState::Reading) HandleReadReply(*reply);
-    else if (state_ == TOperState::Writing) HandleWriteReply(*reply);
+    if (state_ == TOperState::Reading)
+      HandleReadReply(*reply);
+    else if (state_ == TOperState::Writing)
+      HandleWriteReply(*reply);
     return;
   }
   if (state_ == TOperState::ReadToSend) {
@@ -161,11 +169,14 @@ void TvltControllerOper::AppendReadData(const TLinkReply& reply, bool last) {
 
 void TvltControllerOper::HandleReadReply(const TLinkReply& reply) {
   switch (reply.Code) {
-    case TLinkResult::Ok: return AppendReadData(reply, true);
-    case TLinkResult::MoreData: return AppendReadData(reply, false);
+    case TLinkResult::Ok:
+      return AppendReadData(reply, true);
+    case TLinkResult::MoreData:
+      return AppendReadData(reply, false);
     case TLinkResult::DeviceError:
       return FinishRead(MapDeviceError(std::span<const uint8_t, 4>(reply.Data, 4)));
-    case TLinkResult::NotOpen: return FinishRead(orNotConnected);
+    case TLinkResult::NotOpen:
+      return FinishRead(orNotConnected);
     case TLinkResult::Timeout:
     case TLinkResult::BadReply:
     case TLinkResult::SegmentMismatch:
@@ -201,7 +212,8 @@ void TvltControllerOper::HandleWriteReply(const TLinkReply& reply) {
       return SendNextSegment();
     case TLinkResult::DeviceError:
       return FinishWrite(MapDeviceError(std::span<const uint8_t, 4>(reply.Data, 4)));
-    case TLinkResult::NotOpen: return FinishWrite(orNotConnected);
+    case TLinkResult::NotOpen:
+      return FinishWrite(orNotConnected);
     case TLinkResult::Timeout:
     case TLinkResult::BadReply:
       if (TriesExhausted()) {

@@ -19,16 +19,24 @@ constexpr auto kCrcTable = MakeCrcTable();
 
 TRequestCode WireCode(TLinkOp op) {
   switch (op) {
-    case TLinkOp::ReadFirst: return TRequestCode::ReadFirst;
-    case TLinkOp::ReadNext: return TRequestCode::ReadNext;
-    case TLinkOp::Write: return TRequestCode::Write;
-    case TLinkOp::WriteSegment: return TRequestCode::WriteSegment;
+    case TLinkOp::ReadFirst:
+      return TRequestCode::ReadFirst;
+    case TLinkOp::ReadNext:
+      return TRequestCode::ReadNext;
+    case TLinkOp::Write:
+      return TRequestCode::Write;
+    case TLinkOp::WriteSegment:
+      return TRequestCode::WriteSegment;
   }
   throw TKalvistError("Unknown link operation");
 }
 
-bool IsRead(TLinkOp op) { return op == TLinkOp::ReadFirst || op == TLinkOp::ReadNext; }
-bool IsWrite(TLinkOp op) { return op == TLinkOp::Write || op == TLinkOp::WriteSegment; }
+bool IsRead(TLinkOp op) {
+  return op == TLinkOp::ReadFirst || op == TLinkOp::ReadNext;
+}
+bool IsWrite(TLinkOp op) {
+  return op == TLinkOp::Write || op == TLinkOp::WriteSegment;
+}
 
 constexpr int kReplyHeader = 5;  // length, control, sequence, object ID
 
@@ -91,7 +99,8 @@ size_t BuildRequest(const TLinkRequest& request, std::span<uint8_t, kMaxRequestS
   out[0] = 0xFF;
   out[1] = 0xFF;
   out[2] = static_cast<uint8_t>(n);
-  out[3] = static_cast<uint8_t>((request.Address << 3) | static_cast<uint8_t>(WireCode(request.Op)));
+  out[3] =
+      static_cast<uint8_t>((request.Address << 3) | static_cast<uint8_t>(WireCode(request.Op)));
   out[4] = 0;
   out[5] = static_cast<uint8_t>(request.ObjectID & 0xFF);
   out[6] = static_cast<uint8_t>(request.ObjectID >> 8);
@@ -108,26 +117,34 @@ size_t BuildRequest(const TLinkRequest& request, std::span<uint8_t, kMaxRequestS
   return pos;
 }
 
-int ReplyRemainder(uint8_t lengthByte) { return lengthByte >= 128 ? 0 : lengthByte + 6; }
+int ReplyRemainder(uint8_t lengthByte) {
+  return lengthByte >= 128 ? 0 : lengthByte + 6;
+}
 
 TEvaluation EvaluateReply(TReception reception, std::span<const uint8_t> reply,
                           const TLinkRequest& request, const TSegmentCounters& counters) {
   if (reception == TReception::NotOpen) return {Result(TLinkResult::NotOpen), false};
-  const bool complete = reception == TReception::Complete && !reply.empty() &&
-                        reply[0] < 128 && reply.size() == static_cast<size_t>(reply[0]) + kReplyOverhead;
+  const bool complete = reception == TReception::Complete && !reply.empty() && reply[0] < 128 &&
+                        reply.size() == static_cast<size_t>(reply[0]) + kReplyOverhead;
   if (!complete) return {Result(TLinkResult::Timeout), true};
   if (Crc16(reply) != 0) return {Result(TLinkResult::BadReply), true};
   return {EvaluateIntactReply(reply, request, counters), false};
 }
 
-int MapClass8Error(uint8_t e0) { return e0 >= 151 ? 100 + (255 - e0) : orUnknownRefusal; }
+int MapClass8Error(uint8_t e0) {
+  return e0 >= 151 ? 100 + (255 - e0) : orUnknownRefusal;
+}
 
 int MapDeviceError(std::span<const uint8_t, 4> e) {
   switch (e[3]) {
-    case 5: return 5;
-    case 6: return e[2] == 1 ? 4 : 3;
-    case 8: return MapClass8Error(e[0]);
-    default: return orUnknownRefusal;
+    case 5:
+      return 5;
+    case 6:
+      return e[2] == 1 ? 4 : 3;
+    case 8:
+      return MapClass8Error(e[0]);
+    default:
+      return orUnknownRefusal;
   }
 }
 

@@ -15,10 +15,10 @@ namespace kalvist {
 inline constexpr uint16_t kCrcInitial = 0xFFFF;
 uint16_t Crc16(std::span<const uint8_t> bytes, uint16_t crc = kCrcInitial);
 
-inline constexpr int kMaxFrameData = 127;     // data bytes of one frame
-inline constexpr int kSegmentData = 126;      // value bytes of one segment
-inline constexpr int kRequestOverhead = 9;    // preamble, length, control, sequence, ID, check
-inline constexpr int kReplyOverhead = 7;      // length, control, sequence, ID, check
+inline constexpr int kMaxFrameData = 127;   // data bytes of one frame
+inline constexpr int kSegmentData = 126;    // value bytes of one segment
+inline constexpr int kRequestOverhead = 9;  // preamble, length, control, sequence, ID, check
+inline constexpr int kReplyOverhead = 7;    // length, control, sequence, ID, check
 inline constexpr int kMaxRequestSize = kMaxFrameData + kRequestOverhead;  // 136
 inline constexpr int kMaxReplySize = kMaxFrameData + kReplyOverhead;      // 134
 inline constexpr int kAddressCount = 32;
