@@ -1,6 +1,7 @@
 #include "vltDirectConnection.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <limits>
 
@@ -247,11 +248,17 @@ void TvltDirectConnection::RunJobs(std::stop_token stop) {
 }
 
 void TvltDirectConnection::Flood(uint32_t generation, bool purge, std::stop_token stop) {
-  const uint64_t start = SteadyMs();
+  // Paced at the line rate: a real UART's drain takes that long anyway, while a
+  // pseudo-terminal's returns at once and the next request's purge would then discard
+  // the flood before the other end has read it.
+  using namespace std::chrono;
+  constexpr auto kByteTime = nanoseconds(1'000'000'000 / 1920);  // 10 bits at 19200 baud
+  const auto start = steady_clock::now();
   const uint8_t ff = 0xFF;
   for (int i = 0; i < kRecoveryFloodSize; ++i) {
+    std::this_thread::sleep_until(start + kByteTime * i);
     if (stop.stop_requested() || generation != generation_) return;
-    if (SteadyMs() - start >= kRecoveryLimit) return;
+    if (steady_clock::now() - start >= milliseconds(kRecoveryLimit)) return;
     std::lock_guard lock(portMutex_);
     if (i == 0 && purge) port_->Purge();
     if (port_->Write({&ff, 1}) < 0) return;

@@ -29,6 +29,8 @@ void TvltZarnoComm::OpenConnection() {
   accessNeeded_ = true;
   pending_ = {};
   connection_->OnOpen = OnOpenConnection;
+  // A vanished port reports its close code without a CloseConnection call.
+  connection_->OnClose = OnCloseConnection;
   connection_->Open(PortPath);
 }
 
