@@ -1,0 +1,410 @@
+#include "vltZarno.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "BitUtils.h"
+#include "KalvistError.h"
+#include "MessageThread.h"
+
+namespace kalvist {
+
+namespace {
+
+std::string Format(const char* pattern, long long a, long long b) {
+  char text[160];
+  std::snprintf(text, sizeof text, pattern, a, b);
+  return text;
+}
+
+}  // namespace
+
+TSwVersionFlags SwVersionFlags(uint8_t zarnoMode, int32_t v) {
+  // Columns: frequency range kind, newer parameter set, three-level scheme, set-point
+  // name, engine serial number, measurement sensors.
+  switch (zarnoMode) {
+    case 0:
+      if (v < 20) return {0, false, false, false, false, false};
+      if (v <= 23) return {0, true, false, false, false, false};
+      if (v == 24) return {1, true, false, false, false, false};
+      if (v == 25) return {2, true, true, true, false, false};
+      return {2, true, true, true, true, true};
+    case 1:
+      if (v < 12) return {0, false, false, false, false, false};
+      if (v == 12) return {1, false, false, false, false, false};
+      if (v == 13) return {2, true, true, true, false, false};
+      return {2, true, true, true, true, false};
+    case 2:
+      return {2, true, true, true, false, false};
+    default:
+      throw TKalvistError("Unsuported hardware.");
+  }
+}
+
+TZarno::TZarno(IMainThread& mainThread) : TZarno(mainThread, nullptr) {}
+
+TZarno::TZarno(IMainThread& mainThread, std::unique_ptr<TvltCustomConnection> connection)
+    : comm_(connection ? std::make_unique<TvltZarnoComm>(mainThread, std::move(connection))
+                       : std::make_unique<TvltZarnoComm>(mainThread)) {
+  Construct();
+}
+
+TZarno::~TZarno() = default;
+
+void TZarno::Construct() {
+  cylinderConfiguration_.SetSize(40);
+  std::fill_n(cylinderConfiguration_.Data(), 40, uint8_t{0xFF});
+  params_.OnParamReset = [this](TZarnoParamList&, TZarnoParam& entry) { HandleParamReset(entry); };
+  SetNewVersionSW(true);
+
+  comm_->AccessNum = 0;
+  comm_->OnOpenConnection = [this](TvltCustomConnection&, int result) { HandleOpen(result); };
+  comm_->OnCloseConnection = [this](TvltCustomConnection&, int) { HandleClose(); };
+
+  queue_.SetSiteComm(comm_.get());
+  queue_.OnCommObjRead = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int result) {
+    HandleRead(obj, result);
+  };
+  queue_.OnCommObjWritten = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int result) {
+    HandleWritten(obj, result);
+  };
+  queue_.OnAccessMode = [this] { return AccessLevel(); };
+}
+
+std::string TZarno::PortName() const {
+  if (!comm_->PortPath.empty()) return comm_->PortPath;
+  return "COM" + std::to_string(CommPort());
+}
+
+void TZarno::ShowError(const std::string& text) {
+  ShowMessageAsync(text, 0, mkError);
+}
+
+// --- Connection ---
+
+void TZarno::Connect() {
+  ConnectionState = 1;
+  params_.ResetToDefaults();
+  PeakIntensity = 0;
+  queue_.Clear();
+  comm_->OpenConnection();
+}
+
+void TZarno::HandleOpen(int result) {
+  queue_.AccessCheck = true;
+  if (result != 0) {
+    ConnectionState = 0;
+    if (OnDisconnect) OnDisconnect(*this);
+    std::string text = "Error connecting to " + PortName();
+    const std::string& reason = comm_->Connection()->LastOpenError();
+    if (!reason.empty()) text += ": " + reason;
+    ShowError(text);
+    return;
+  }
+  queue_.EnqueueRead(hardwareType_);
+  queue_.EnqueueRead(swVersion_);
+}
+
+void TZarno::Disconnect() {
+  comm_->CloseConnection();
+  passwordOK_ = false;
+  accessLevelNumber_ = 0;
+  changedPasswordWord_.reset();
+  queue_.PasswordWord = kNoPassword;
+  ConnectionState = 0;
+}
+
+void TZarno::HandleClose() {
+  ConnectionState = 0;
+  // Under the three-level scheme no value read under an access level may stay visible.
+  if (queueAccessCheck_) params_.ResetToDefaults();
+  ClearLiveValues();
+  ApplySwVersion();
+  if (OnDisconnect) OnDisconnect(*this);
+}
+
+// --- Transfer results ---
+
+void TZarno::HandleRead(TCustomCommObject& object, int result) {
+  const uint16_t id = object.ObjectID;
+  if (OnTransferResult) OnTransferResult(*this, id, false, result);
+  if (result == 105) return;
+  if (result != 0) {
+    ReportReadError(id, result);
+    return;
+  }
+  switch (id) {
+    case idSwVersion:
+      ConnectionState = 2;
+      Identify();
+      return;
+    case idThreeLvLPassword:
+      HandleThreeLevelRead(object);
+      return;
+    default:
+      ObjectChanged(id);
+  }
+}
+
+void TZarno::ReportReadError(uint16_t id, int result) {
+  Disconnect();
+  if (id == idSwVersion) {
+    ShowError(GetZarnoName() + " was not found. (Error reading SW version)");
+  } else if (result == orNoAnswer) {
+    ShowError(GetZarnoName() + " is disconnected.\r\nTimeout error reading.");
+  } else {
+    ShowError(GetZarnoName() +
+              Format(" is disconnected.\r\nError reading object. Object ID: %lld, error # %lld", id,
+                     result));
+  }
+}
+
+void TZarno::HandleWritten(TCustomCommObject& object, int result) {
+  const uint16_t id = object.ObjectID;
+  if (OnTransferResult) OnTransferResult(*this, id, true, result);
+  if (id == idThreeLvLPassword || id == idPassword) {
+    HandlePasswordWritten(id, result);
+    return;
+  }
+  if (id == idWriteOperPassword) TakeChangedPassword(result == 0);
+  if (result == 0 || result == 105) return;
+  Disconnect();
+  ShowError(GetZarnoName() +
+            Format(" is disconnected.\r\nError writing object. Object ID: %lld, error # %lld", id,
+                   result));
+}
+
+void TZarno::Identify() {
+  queue_.PasswordWord = kNoPassword;
+  accessLevelNumber_ = 0;
+  uint8_t mode;
+  switch ((hardwareType_.AsCardinal() >> 16) & 0xFF) {
+    case 0x13:
+      mode = 0;
+      break;
+    case 0x21:
+      mode = 1;
+      break;
+    case 0x6C:
+      mode = 2;
+      break;
+    default:
+      Disconnect();
+      SetZarnoMode(0);
+      return;
+  }
+  SetZarnoMode(mode);
+  ApplySwVersion();
+  ApplyNewVersionSW();
+  if (OnConnect) OnConnect(*this);
+}
+
+// --- Hardware kind and firmware ---
+
+int32_t TZarno::SwVersion() const {
+  return IsConnected() ? swVersion_.AsByte() : offlineSWversion_;
+}
+
+void TZarno::SetZarnoMode(uint8_t mode) {
+  zarnoMode_ = mode;
+  params_.EnsureSelectSensors(mode == 1);
+  params_.EnsureTdcSynchronizeMethod(mode == 2);
+  params_.EnsureMisfiringLimits(mode == 2);
+  params_.EnsureMisfiringGains(mode == 2);
+}
+
+void TZarno::ApplySwVersion() {
+  frequencyRangeKind_ = 0;
+  newVersionWanted_ = false;
+  queueAccessCheck_ = threeLevel_ = windowInDegrees_ = false;
+  params_.EnsureMeasurementSensors(false);
+  const TSwVersionFlags flags = SwVersionFlags(zarnoMode_, SwVersion());
+  frequencyRangeKind_ = flags.FrequencyRangeKind;
+  newVersionWanted_ = flags.NewVersion;
+  queueAccessCheck_ = threeLevel_ = windowInDegrees_ = flags.ThreeLevel;
+  params_.EnsureSetpointsIdName(flags.SetpointsIdName);
+  params_.EnsureEngineSerialNumber(flags.EngineSerialNumber);
+  params_.EnsureMeasurementSensors(flags.MeasurementSensors);
+}
+
+void TZarno::ApplyNewVersionSW() {
+  SetNewVersionSW(newVersionWanted_);
+  queue_.AccessCheck = queueAccessCheck_;
+}
+
+void TZarno::SetNewVersionSW(bool flag) {
+  if (flag == newVersionSW_) return;
+  newVersionSW_ = flag;
+  params_.EnsureFiringAngles(flag);
+  params_.EnsureGains(flag);
+  if (!flag) {
+    params_.EnsureIndividualDelays(false);
+    return;
+  }
+  const int32_t v = SwVersion();
+  switch (zarnoMode_) {
+    case 0:
+      if (v >= 26) params_.EnsureIndividualDelays(true);
+      break;
+    case 1:
+      if (v >= 14) params_.EnsureIndividualDelays(true);
+      break;
+    case 2:
+      break;
+    default:
+      throw TKalvistError("TZarno.SetNewVersionSW: Unspecified ZarnoMode.");
+  }
+}
+
+void TZarno::SetOfflineSWversion(int32_t value) {
+  offlineSWversion_ = value;
+  if (IsConnected()) return;
+  ApplySwVersion();
+  ApplyNewVersionSW();
+}
+
+void TZarno::FrequencyRange(uint8_t kind, int32_t& min, int32_t& max) {
+  switch (kind) {
+    case 0:
+      min = 1220;
+      max = 10120;
+      return;
+    case 1:
+      min = 1220;
+      max = 15070;
+      return;
+    case 2:
+      min = 305;
+      max = 15070;
+      return;
+    default:
+      throw TKalvistError("Unsuported frequency range");
+  }
+}
+
+std::string TZarno::GetZarnoName() const {
+  if (zarnoMode_ > 2) throw TKalvistError("TZarno.GetZarnoName: Unspecified ZarnoMode.");
+  return unitNames_[zarnoMode_];
+}
+
+std::string TZarno::GetZarnoNames(int index) const {
+  if (index < 0 || index > 2) {
+    throw TKalvistError("TZarno.GetZarnoNames - value Index out of range.");
+  }
+  return unitNames_[static_cast<size_t>(index)];
+}
+
+void TZarno::SetZarnoNames(int index, const std::string& name) {
+  if (index < 0 || index > 2) {
+    throw TKalvistError("TZarno.SetZarnoNames - value Index out of range.");
+  }
+  unitNames_[static_cast<size_t>(index)] = name;
+}
+
+// --- Values ---
+
+void TZarno::HandleParamReset(TZarnoParam& entry) {
+  if (windowInDegrees_) {
+    // 20.0 and 30.0 degrees in place of the microsecond defaults.
+    if (entry.ObjectID == idWindowDelay) entry.SetAsWord(200);
+    if (entry.ObjectID == idWindowWidth) entry.SetAsWord(300);
+  }
+  ObjectChanged(entry.ObjectID);
+}
+
+TZarnoParam* TZarno::FindParam(uint16_t id) {
+  const int index = params_.IndexOfId(id);
+  if (index < 0) {
+    ShowError("Parameter with ID: " + std::to_string(id) + " was not found");
+    return nullptr;
+  }
+  return &params_.Items(index);
+}
+
+std::optional<TValue> TZarno::GetValue(uint16_t id) {
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return std::nullopt;
+  return entry->Value();
+}
+
+namespace {
+
+bool MayWrite(const TZarno& zarno, const TZarnoParam& entry) {
+  return zarno.IsConnected() && (!entry.PasswordProtected || zarno.PasswordOK());
+}
+
+}  // namespace
+
+bool TZarno::SetValue(uint16_t id, const TValue& value) {
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return false;
+  if (!Loading && ValuesEqual(value, entry->Value())) return false;
+  entry->SetValue(value);
+  return MayWrite(*this, *entry) && queue_.EnqueueWrite(*entry);
+}
+
+bool TZarno::SetValue(uint16_t id, std::span<const TValue> bytes) {
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return false;
+  if (std::ssize(bytes) < entry->Size()) {
+    throw TKalvistError("Cannot convert value, unknown data size");
+  }
+  std::vector<uint8_t> converted(static_cast<size_t>(entry->Size()));
+  for (size_t i = 0; i < converted.size(); ++i) {
+    converted[i] = static_cast<uint8_t>(bytes[i].AsInt64());
+  }
+  std::copy(converted.begin(), converted.end(), entry->Data());
+  return MayWrite(*this, *entry) && queue_.EnqueueWrite(*entry);
+}
+
+bool TZarno::ReadValue(uint16_t id) {
+  TZarnoParam* entry = FindParam(id);
+  return entry && queue_.EnqueueRead(*entry);
+}
+
+void TZarno::ObjectChanged(uint16_t id) {
+  if (id == idEncryptedPassword) {
+    ShowMessageAsync("Encrypted password value is: " + std::to_string(EncryptedPassword()), 0,
+                     mkInformation);
+    return;
+  }
+  if (OnObjectChanged) OnObjectChanged(*this, id);
+}
+
+// --- "Switches" ---
+
+uint16_t TZarno::SwitchesValue() {
+  const std::optional<TValue> value = GetValue(idSwitches);
+  return value ? static_cast<uint16_t>(value->AsInt64()) : 0;
+}
+
+void TZarno::ApplySwitches(uint16_t value) {
+  if (value != SwitchesValue()) SetValue(idSwitches, TValue(value));
+}
+
+bool TZarno::SwitchBit(int n) {
+  return GetBit0(SwitchesValue(), n);
+}
+
+void TZarno::SetSwitchBit(int n, bool on) {
+  uint16_t value = SwitchesValue();
+  SetBit0(value, n, on);
+  ApplySwitches(value);
+}
+
+int TZarno::EngineType() {
+  const uint16_t value = SwitchesValue();
+  // Bit 11 says whether the type sits in its new place (bits 9-10) or the old (7-8).
+  return static_cast<int>(GetBit0(value, 11) ? GetMaskedBits(value, 10, 2)
+                                             : GetMaskedBits(value, 8, 2));
+}
+
+void TZarno::SetEngineType(int type) {
+  uint32_t value = SwitchesValue();
+  const auto bits = static_cast<uint32_t>(type) & 3u;
+  SetMaskedBits(value, 8, 2, bits);
+  SetMaskedBits(value, 10, 2, bits);
+  ApplySwitches(static_cast<uint16_t>(value));
+}
+
+}  // namespace kalvist
