@@ -7,6 +7,7 @@
 #include <array>
 #include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -514,6 +515,20 @@ TEST_F(SimulatorTest, HangUpMakesTheSlaveFailAndStartOpensANewTerminal) {
   client_->Write(Frame(TLinkOp::ReadFirst, idSwVersion));
   EXPECT_TRUE(client_->HungUp());
   EXPECT_TRUE(WaitFor([&] { return !sim_->IsRunning(); }));
+}
+
+TEST(SimulatorLinkTest, NeverReplacesAFileThatIsNoLink) {
+  const std::string path = testing::TempDir() + "zarno-sim-file-" + std::to_string(getpid());
+  { std::ofstream(path) << "keep"; }
+  TSimOptions options;
+  options.LinkPath = path;
+  TZarnoSimulator sim(options);
+  EXPECT_THROW(sim.Start(), TKalvistError);
+  EXPECT_FALSE(sim.IsRunning());
+  std::string content;
+  std::ifstream(path) >> content;
+  EXPECT_EQ(content, "keep");
+  std::filesystem::remove(path);
 }
 
 TEST_F(SimulatorTest, PacedRepliesArriveWhole) {
