@@ -22,6 +22,7 @@ constexpr TFaultName kFaultNames[] = {
     {TFaultKind::HangUp, "hangup"},
 };
 
+constexpr size_t kControl = 1;
 constexpr size_t kIdLow = 3;  // reply offsets
 constexpr size_t kSegmentByte = 5;
 
@@ -64,6 +65,8 @@ TWireReply ApplyFault(const TFault& fault, std::vector<uint8_t> reply) {
       break;
     }
     case TFaultKind::WrongSegment: {
+      // A refusal in place of the segment (access number due) stays as it is.
+      if ((reply[kControl] & 0x07) != static_cast<uint8_t>(TReplyCode::ReadSegment)) break;
       uint8_t& segment = reply[kSegmentByte];
       segment = static_cast<uint8_t>((segment & 0x80) | ((segment + 1) & 0x7F));
       StampCheck(reply);
