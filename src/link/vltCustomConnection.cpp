@@ -3,7 +3,9 @@
 namespace kalvist {
 
 TvltCustomConnection::TvltCustomConnection(IMainThread& mainThread)
-    : mainThread_(mainThread), self_(std::make_shared<TvltCustomConnection*>(this)) {}
+    : mainThread_(mainThread),
+      self_(std::make_shared<TvltCustomConnection*>(this)),
+      handOver_(mainThread, [this] { WndProc(cmTransferDone, 0); }) {}
 
 TvltCustomConnection::~TvltCustomConnection() {
   if (timer_ != 0) mainThread_.StopTimer(timer_);
@@ -40,12 +42,6 @@ void TvltCustomConnection::PostMessage(int message, int param) {
   mainThread_.Post([self, message, param] {
     if (auto alive = self.lock()) (*alive)->WndProc(message, param);
   });
-}
-
-bool TvltCustomConnection::SendMessage(int message, std::stop_token stop) {
-  // The owner's destructor requests `stop` on the main thread before this object
-  // goes away, so the handler below never runs on a dead connection.
-  return mainThread_.Send([this, message] { WndProc(message, 0); }, stop);
 }
 
 }  // namespace kalvist

@@ -2,8 +2,8 @@
 // the hand-over of finished exchanges to the main thread.
 //
 // Threads: every public call and every event is on the main thread. Derived classes
-// may call SendMessage from their own I/O thread; it blocks until the main thread has
-// handled the message.
+// may call HandOverTransfer from their own I/O thread; it blocks until the main thread
+// has handled the exchange.
 #pragma once
 
 #include <functional>
@@ -76,9 +76,9 @@ class TvltCustomConnection {
   void WndProc(int message, int param);
   // Main thread: handle `message` after the caller has returned to the loop.
   void PostMessage(int message, int param = 0);
-  // I/O thread: handle `message` on the main thread and wait for it. False when
-  // `stop` ended the wait first.
-  bool SendMessage(int message, std::stop_token stop);
+  // I/O thread: hand the finished exchange to the main thread (cmTransferDone) and
+  // wait until it has been handled. False when `stop` ended the wait first.
+  bool HandOverTransfer(std::stop_token stop) { return handOver_.Send(stop); }
 
   virtual void ParseReply() {}
   virtual uint32_t TimerInterval() const { return 0; }
@@ -99,6 +99,7 @@ class TvltCustomConnection {
   TTimerId timer_ = 0;
   // Posted messages must not reach a destroyed connection.
   std::shared_ptr<TvltCustomConnection*> self_;
+  TBlockingHandOver handOver_;
 };
 
 }  // namespace kalvist

@@ -363,7 +363,7 @@ void TvltDirectConnection::HandleIoEvent(bool error) {
 void TvltDirectConnection::Deliver(TReception reception) {
   reception_ = reception;
   DisarmWatchdog();
-  SendMessage(cmTransferDone, ioThread_.get_stop_token());
+  HandOverTransfer(ioThread_.get_stop_token());
 }
 
 }  // namespace kalvist

@@ -3,7 +3,7 @@
 //
 // Threads. The main thread decides, the I/O thread does the port I/O: Send queues a
 // transmission, the I/O thread purges, writes, receives the reply and hands the
-// finished exchange over with a blocking SendMessage. While the main thread evaluates
+// finished exchange over with a blocking hand-over. While the main thread evaluates
 // it (ParseReply, OnTransferDone), the I/O thread waits, so the receive buffer and the
 // reply record are never used by both threads at once. Line recovery runs on the I/O
 // thread too, before any transmission queued after it, so the main thread never waits

@@ -11,9 +11,56 @@ namespace {
 constexpr uint64_t kNever = std::numeric_limits<uint64_t>::max();
 }  // namespace
 
-TEventLoop::TEventLoop(TClock clock) : clock_(clock) {}
+class TEventLoop::TLoopChannel final : public TChannel {
+ public:
+  TLoopChannel(TEventLoop& loop, std::function<void()> handler)
+      : loop_(loop), handler_(std::move(handler)) {}
+  ~TLoopChannel() override {
+    std::lock_guard lock(loop_.mutex_);
+    std::erase(loop_.signalled_, this);
+  }
+  void Signal() override {
+    {
+      std::lock_guard lock(loop_.mutex_);
+      if (signalled_) return;
+      signalled_ = true;
+      loop_.signalled_.push_back(this);
+    }
+    loop_.wake_.notify_one();
+  }
 
-uint64_t TEventLoop::NowMs() const { return clock_ == TClock::Fake ? fakeNow_ : SteadyMs(); }
+ private:
+  friend class TEventLoop;
+  TEventLoop& loop_;
+  std::function<void()> handler_;
+  bool signalled_ = false;  // under the loop's mutex
+};
+
+TEventLoop::TEventLoop(TClock clock) : clock_(clock) {
+  signalled_.reserve(64);
+}
+
+std::unique_ptr<TChannel> TEventLoop::CreateChannel(std::function<void()> handler) {
+  return std::make_unique<TLoopChannel>(*this, std::move(handler));
+}
+
+bool TEventLoop::RunOneSignalled() {
+  TLoopChannel* channel;
+  {
+    std::lock_guard lock(mutex_);
+    if (signalled_.empty()) return false;
+    channel = signalled_.front();
+    signalled_.erase(signalled_.begin());
+    channel->signalled_ = false;
+  }
+  // The handler may destroy its own channel: nothing touches it afterwards.
+  channel->handler_();
+  return true;
+}
+
+uint64_t TEventLoop::NowMs() const {
+  return clock_ == TClock::Fake ? fakeNow_ : SteadyMs();
+}
 
 void TEventLoop::Post(std::function<void()> fn) {
   {
@@ -29,9 +76,12 @@ TTimerId TEventLoop::StartTimer(uint32_t intervalMs, std::function<void()> fn) {
   return id;
 }
 
-void TEventLoop::StopTimer(TTimerId id) { timers_.erase(id); }
+void TEventLoop::StopTimer(TTimerId id) {
+  timers_.erase(id);
+}
 
 bool TEventLoop::RunOnePosted() {
+  if (RunOneSignalled()) return true;
   std::function<void()> fn;
   {
     std::lock_guard lock(mutex_);
@@ -85,7 +135,7 @@ bool TEventLoop::RunUntil(const std::function<bool()>& pred, uint64_t timeoutMs)
     const uint64_t until = std::min(deadline, NextDue());
     std::unique_lock lock(mutex_);
     if (quit_) return false;
-    if (!posted_.empty()) continue;
+    if (!posted_.empty() || !signalled_.empty()) continue;
     if (clock_ == TClock::Fake) {
       // Nothing runs until fake time reaches the next timer: jump there.
       lock.unlock();
@@ -93,12 +143,14 @@ bool TEventLoop::RunUntil(const std::function<bool()>& pred, uint64_t timeoutMs)
       continue;
     }
     wake_.wait_for(lock, std::chrono::milliseconds(until - now),
-                   [&] { return quit_ || !posted_.empty(); });
+                   [&] { return quit_ || !posted_.empty() || !signalled_.empty(); });
     if (quit_) return false;
   }
 }
 
-void TEventLoop::Run() { RunUntil(nullptr, kNever / 2); }
+void TEventLoop::Run() {
+  RunUntil(nullptr, kNever / 2);
+}
 
 void TEventLoop::Quit() {
   {

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <vector>
 
 #include "MainThread.h"
 
@@ -21,6 +22,7 @@ class TEventLoop : public IMainThread {
   explicit TEventLoop(TClock clock = TClock::Real);
 
   void Post(std::function<void()> fn) override;
+  std::unique_ptr<TChannel> CreateChannel(std::function<void()> handler) override;
   TTimerId StartTimer(uint32_t intervalMs, std::function<void()> fn) override;
   void StopTimer(TTimerId id) override;
   uint64_t NowMs() const override;
@@ -45,7 +47,11 @@ class TEventLoop : public IMainThread {
     std::function<void()> fn;
   };
 
+  class TLoopChannel;
+  friend class TLoopChannel;
+
   bool RunOnePosted();
+  bool RunOneSignalled();
   bool RunOneDueTimer();
   uint64_t NextDue() const;  // main thread
 
@@ -54,6 +60,7 @@ class TEventLoop : public IMainThread {
   mutable std::mutex mutex_;
   std::condition_variable wake_;
   std::deque<std::function<void()>> posted_;
+  std::vector<TLoopChannel*> signalled_;  // reserved ahead: signalling never allocates
   bool quit_ = false;
   std::map<TTimerId, TTimer> timers_;  // main thread only
   TTimerId nextTimerId_ = 1;

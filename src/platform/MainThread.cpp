@@ -1,33 +1,31 @@
 #include "MainThread.h"
 
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-
 namespace kalvist {
 
-bool IMainThread::Send(std::function<void()> fn, std::stop_token stop) {
-  struct HandOver {
-    std::mutex mutex;
-    std::condition_variable_any done;
-    bool ran = false;
-    bool abandoned = false;
-  };
-  auto handOver = std::make_shared<HandOver>();
-  Post([handOver, fn = std::move(fn)] {
-    {
-      std::lock_guard lock(handOver->mutex);
-      if (handOver->abandoned) return;
-    }
-    fn();
-    std::lock_guard lock(handOver->mutex);
-    handOver->ran = true;
-    handOver->done.notify_all();
-  });
-  std::unique_lock lock(handOver->mutex);
-  if (handOver->done.wait(lock, stop, [&] { return handOver->ran; })) return true;
-  handOver->abandoned = true;
+TBlockingHandOver::TBlockingHandOver(IMainThread& mainThread, std::function<void()> handler)
+    : handler_(std::move(handler)), channel_(mainThread.CreateChannel([this] { Run(); })) {}
+
+bool TBlockingHandOver::Send(std::stop_token stop) {
+  {
+    std::lock_guard lock(mutex_);
+    pending_ = true;
+  }
+  channel_->Signal();
+  std::unique_lock lock(mutex_);
+  if (done_.wait(lock, stop, [this] { return !pending_; })) return true;
+  pending_ = false;  // abandoned: a later Run finds nothing to do
   return false;
+}
+
+void TBlockingHandOver::Run() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!pending_) return;
+  }
+  handler_();
+  std::lock_guard lock(mutex_);
+  pending_ = false;
+  done_.notify_all();
 }
 
 }  // namespace kalvist
