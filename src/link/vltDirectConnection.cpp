@@ -110,6 +110,7 @@ void TvltDirectConnection::BuildFrame(const TLinkRequest& request) {
   currentRequest_ = request;
   UpdateSegmentCounter(segmentCounters_, request);
   sendLength_ = BuildRequest(request, sendBuffer_);
+  if (OnTrace) OnTrace(true, {sendBuffer_.data(), sendLength_});
 }
 
 void TvltDirectConnection::QueueTransmit(std::span<const uint8_t> frame, bool purge,
@@ -148,6 +149,7 @@ void TvltDirectConnection::ParseReply() {
   const bool open = state_ == 1 && port_->IsOpen();
   const TReception reception = open ? reception_ : TReception::NotOpen;
   const size_t length = reception == TReception::Complete ? receiveBuffer_[0] + kReplyOverhead : 0;
+  if (OnTrace && length > 0) OnTrace(false, {receiveBuffer_.data(), length});
   const TEvaluation evaluation =
       EvaluateReply(reception, {receiveBuffer_.data(), length}, currentRequest_, segmentCounters_);
   reply_ = evaluation.Reply;

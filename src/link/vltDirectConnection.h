@@ -14,7 +14,9 @@
 
 #include <array>
 #include <atomic>
+#include <functional>
 #include <mutex>
+#include <span>
 #include <thread>
 
 #include "SerialPort.h"
@@ -33,6 +35,10 @@ class TvltDirectConnection : public TvltCustomConnection {
   int MaxFrameData() const override { return kMaxFrameData; }
   int SegmentData() const override { return kSegmentData; }
   void SetPriority(TThreadPriority priority) override;
+
+  // Optional trace of the line, on the main thread: each request frame as it is built
+  // (`sent`) and each complete reply frame as it is evaluated.
+  std::function<void(bool sent, std::span<const uint8_t> frame)> OnTrace;
 
   static constexpr uint32_t kWatchdogMargin = 2000;  // ms beyond the reply time-out
   static constexpr uint32_t kRecoveryLimit = 1000;   // ms a recovery flood may take
