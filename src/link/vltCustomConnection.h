@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <memory>
+#include <span>
 #include <stop_token>
 #include <string>
 
@@ -28,6 +29,13 @@ enum class TThreadPriority {
 
 enum TCloseResult : int { clClosed = 0, clNotOpen = 2, clPortVanished = 5 };
 
+enum class TTraceDirection : uint8_t { Sent, Received, Flood };
+// Called on the I/O thread with every frame written, every reply (or the part that
+// came) and each recovery flood, stamped in microseconds of the steady clock. Keep it
+// quick; it must not call into the connection.
+using TTraceEvent =
+    std::function<void(TTraceDirection direction, std::span<const uint8_t> bytes, uint64_t atUs)>;
+
 class TvltCustomConnection;
 using TConnResult = std::function<void(TvltCustomConnection& sender, int result)>;
 using TTransferDone = std::function<void(TvltCustomConnection& sender, TLinkReply& reply)>;
@@ -42,6 +50,7 @@ class TvltCustomConnection {
   TTransferDone OnTransferDone;
   TConnResult OnOpen;
   TConnResult OnClose;
+  TTraceEvent OnTrace;  // set before Open
 
   // `portName` is the device path on this platform. Result through OnOpen.
   virtual void Open(const std::string& portName) = 0;

@@ -110,7 +110,6 @@ void TvltDirectConnection::BuildFrame(const TLinkRequest& request) {
   currentRequest_ = request;
   UpdateSegmentCounter(segmentCounters_, request);
   sendLength_ = BuildRequest(request, sendBuffer_);
-  if (OnTrace) OnTrace(true, {sendBuffer_.data(), sendLength_});
 }
 
 void TvltDirectConnection::QueueTransmit(std::span<const uint8_t> frame, bool purge,
@@ -149,7 +148,6 @@ void TvltDirectConnection::ParseReply() {
   const bool open = state_ == 1 && port_->IsOpen();
   const TReception reception = open ? reception_ : TReception::NotOpen;
   const size_t length = reception == TReception::Complete ? receiveBuffer_[0] + kReplyOverhead : 0;
-  if (OnTrace && length > 0) OnTrace(false, {receiveBuffer_.data(), length});
   const TEvaluation evaluation =
       EvaluateReply(reception, {receiveBuffer_.data(), length}, currentRequest_, segmentCounters_);
   reply_ = evaluation.Reply;
@@ -256,22 +254,30 @@ void TvltDirectConnection::Flood(uint32_t generation, bool purge, std::stop_toke
   using namespace std::chrono;
   constexpr auto kByteTime = nanoseconds(1'000'000'000 / 1920);  // 10 bits at 19200 baud
   const auto start = steady_clock::now();
-  const uint8_t ff = 0xFF;
-  for (int i = 0; i < kRecoveryFloodSize; ++i) {
-    std::this_thread::sleep_until(start + kByteTime * i);
-    if (stop.stop_requested() || generation != generation_) return;
-    if (steady_clock::now() - start >= milliseconds(kRecoveryLimit)) return;
+  static constexpr std::array<uint8_t, kRecoveryFloodSize> kFlood = [] {
+    std::array<uint8_t, kRecoveryFloodSize> flood{};
+    flood.fill(0xFF);
+    return flood;
+  }();
+  int sent = 0;
+  for (; sent < kRecoveryFloodSize; ++sent) {
+    std::this_thread::sleep_until(start + kByteTime * sent);
+    if (stop.stop_requested() || generation != generation_) break;
+    if (steady_clock::now() - start >= milliseconds(kRecoveryLimit)) break;
     std::lock_guard lock(portMutex_);
-    if (i == 0 && purge) port_->Purge();
-    if (port_->Write({&ff, 1}) < 0) return;
+    if (sent == 0 && purge) port_->Purge();
+    if (port_->Write({&kFlood[sent], 1}) < 0) break;
     port_->Drain();
   }
+  if (OnTrace)
+    OnTrace(TTraceDirection::Flood, {kFlood.data(), static_cast<size_t>(sent)}, SteadyUs());
 }
 
 void TvltDirectConnection::Transmit(const TTransmit& job) {
   {
     std::lock_guard lock(portMutex_);
     if (job.purge) port_->Purge();
+    if (OnTrace) OnTrace(TTraceDirection::Sent, {job.frame.data(), job.length}, SteadyUs());
     // A short frame fits the driver's buffer; a failed write shows as a reply time-out.
     size_t written = 0;
     const uint64_t start = SteadyMs();
@@ -359,11 +365,14 @@ void TvltDirectConnection::HandleIoEvent(bool error) {
               currentRequest_.ReplyTimeout);
     return;
   }
-  Deliver(error ? TReception::TimedOut : TReception::Complete);
+  // What came: the whole reply, or the part of it that arrived before the time-out.
+  const size_t received = phase_ == TPhase::LengthByte ? readGot_ : 1 + readGot_;
+  Deliver(error ? TReception::TimedOut : TReception::Complete, {receiveBuffer_.data(), received});
 }
 
-void TvltDirectConnection::Deliver(TReception reception) {
+void TvltDirectConnection::Deliver(TReception reception, std::span<const uint8_t> received) {
   reception_ = reception;
+  if (OnTrace) OnTrace(TTraceDirection::Received, received, SteadyUs());
   DisarmWatchdog();
   HandOverTransfer(ioThread_.get_stop_token());
 }

@@ -36,10 +36,6 @@ class TvltDirectConnection : public TvltCustomConnection {
   int SegmentData() const override { return kSegmentData; }
   void SetPriority(TThreadPriority priority) override;
 
-  // Optional trace of the line, on the main thread: each request frame as it is built
-  // (`sent`) and each complete reply frame as it is evaluated.
-  std::function<void(bool sent, std::span<const uint8_t> frame)> OnTrace;
-
   static constexpr uint32_t kWatchdogMargin = 2000;  // ms beyond the reply time-out
   static constexpr uint32_t kRecoveryLimit = 1000;   // ms a recovery flood may take
   static constexpr int kPortCheckTicks = 10;         // the check runs on every 11th tick
@@ -69,7 +65,8 @@ class TvltDirectConnection : public TvltCustomConnection {
   // I/O thread helpers for HandleIoEvent and its overrides.
   void StartRead(uint8_t* destination, size_t count, uint32_t timeoutMs);
   void AwaitWatchdogOnly(uint32_t timeoutMs);
-  void Deliver(TReception reception);
+  // Hands the exchange over; `received` is what came, for the trace.
+  void Deliver(TReception reception, std::span<const uint8_t> received);
 
   void ArmWatchdog(uint32_t durationMs);
   void DisarmWatchdog();

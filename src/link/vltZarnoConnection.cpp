@@ -107,12 +107,12 @@ void TvltZarnoConnection::RunReaderAction(TSoundReader::TAction action) {
                      ? TLinkReply{TLinkResult::Ok, static_cast<uint16_t>(reader_.BlockLength()),
                                   reader_.Block()}
                      : TLinkReply{TLinkResult::BadReply, 0, nullptr};
-        Deliver(TReception::Complete);
+        Deliver(TReception::Complete, {reply_.Data, reply_.Length});
         action = reader_.AfterDelivery(reply_.Code != TLinkResult::Ok, SteadyMs());
         break;
       case A::DeliverTimeout:
         reply_ = TLinkReply{TLinkResult::Timeout, 0, nullptr};
-        Deliver(TReception::TimedOut);
+        Deliver(TReception::TimedOut, {});
         return;
       case A::Stop:
         return;

@@ -14,6 +14,11 @@ uint64_t SteadyMs() {
   return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
+uint64_t SteadyUs() {
+  using namespace std::chrono;
+  return duration_cast<microseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
 void ApplyCurrentThreadPriority(int level) {
   constexpr std::array<int, 7> kNice{19, 10, 5, 0, -5, -10, -20};
   if (level < 0 || level >= static_cast<int>(kNice.size())) return;
