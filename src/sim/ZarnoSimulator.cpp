@@ -98,8 +98,16 @@ bool TZarnoSimulator::Serve(std::span<const uint8_t> bytes, std::stop_token stop
     std::lock_guard lock(mutex_);
     parser_.Feed(bytes, requests);
   }
+  // Paced, a request takes its line time to arrive, which a pseudo-terminal skips:
+  // the reply waits for it, so that an exchange lasts what it lasts on the line.
+  auto lineFree = TSimClock::now();
   for (const TSimRequest& request : requests) {
+    if (options_.Pace) {
+      lineFree += kByteTime * static_cast<int64_t>(kRequestOverhead + request.Data.size());
+      std::this_thread::sleep_until(lineFree);
+    }
     if (!Deliver(Answer(request), stop)) return false;
+    lineFree = TSimClock::now();
   }
   return true;
 }
@@ -155,7 +163,8 @@ void TZarnoSimulator::Send(std::span<const uint8_t> bytes) {
   }
   const auto start = std::chrono::steady_clock::now();
   for (size_t i = 0; i < bytes.size(); ++i) {
-    std::this_thread::sleep_until(start + kByteTime * static_cast<int64_t>(i));
+    // Byte i has left the line once i + 1 byte times have passed.
+    std::this_thread::sleep_until(start + kByteTime * static_cast<int64_t>(i + 1));
     if (!pty_.Write(bytes.subspan(i, 1), kWriteTimeoutMs)) return;
   }
 }

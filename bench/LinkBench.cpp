@@ -1,0 +1,157 @@
+// End to end: back-to-back reads of one object against zarno-sim over a
+// pseudo-terminal, through the termios port, the I/O thread, the hand-over and the
+// operator. Prints exchanges per second, the program-side turnaround (last reply byte
+// received to first byte of the next request, from the line trace), and heap
+// allocations per exchange once running.
+//
+//   link-bench [--reads N] [--pace] [--object ID]
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "Clock.h"
+#include "EventLoop.h"
+#include "SimProcess.h"
+#include "vltZarnoComm.h"
+
+namespace {
+std::atomic<uint64_t> gAllocations{0};
+}
+
+void* operator new(std::size_t size) {
+  gAllocations.fetch_add(1, std::memory_order_relaxed);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+
+namespace kalvist {
+namespace {
+
+struct TTraceRecord {
+  TTraceDirection direction;
+  uint64_t atUs;
+};
+
+double Percentile(std::vector<uint64_t> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  return static_cast<double>(values[static_cast<size_t>(p * (values.size() - 1))]);
+}
+
+int Run(int reads, bool pace, uint16_t objectId) {
+  std::vector<std::string> args{"--tick", "0"};
+  if (pace) args.push_back("--pace");
+  bench::TSimProcess sim(args);
+
+  TEventLoop loop;
+  TvltZarnoComm oper(loop);
+  oper.PortPath = sim.Path();
+
+  // Preallocated: the trace runs on the I/O thread and must not allocate.
+  std::vector<TTraceRecord> trace(static_cast<size_t>(reads) * 4 + 64);
+  std::atomic<size_t> traced{0};
+  bool recording = false;
+  oper.Connection()->OnTrace = [&](TTraceDirection d, std::span<const uint8_t>, uint64_t atUs) {
+    const size_t i = traced.fetch_add(1);
+    if (i < trace.size()) trace[i] = {d, atUs};
+  };
+
+  int opened = -1;
+  oper.OnOpenConnection = [&](TvltCustomConnection&, int r) { opened = r; };
+  oper.OpenConnection();
+  loop.RunUntil([&] { return opened >= 0; }, 5000);
+  if (opened != 0) {
+    std::fprintf(stderr, "cannot open %s: %d\n", sim.Path().c_str(), opened);
+    return 1;
+  }
+
+  std::vector<uint8_t> buffer(128);
+  int32_t size = 0;
+  int done = 0;
+  int failed = 0;
+  auto next = [&] {
+    size = static_cast<int32_t>(buffer.size());
+    oper.ReadWithAccess(objectId, buffer.data(), size);
+  };
+  oper.OnReadCommObjResult = [&](TvltControllerOper&, int r) {
+    if (r != 0) ++failed;
+    if (recording) ++done;
+    if (!recording || done < reads) next();
+  };
+
+  // Warm up: the access number and the first reads.
+  for (int i = 0; i < 20; ++i) {
+    bool got = false;
+    oper.OnReadCommObjResult = [&](TvltControllerOper&, int) { got = true; };
+    size = static_cast<int32_t>(buffer.size());
+    oper.ReadWithAccess(objectId, buffer.data(), size);
+    loop.RunUntil([&] { return got; }, 5000);
+  }
+  oper.OnReadCommObjResult = [&](TvltControllerOper&, int r) {
+    if (r != 0) ++failed;
+    if (++done < reads) next();
+  };
+
+  traced = 0;
+  const uint64_t allocationsBefore = gAllocations.load();
+  const uint64_t start = SteadyUs();
+  next();
+  loop.RunUntil([&] { return done >= reads; }, 600000);
+  const uint64_t elapsedUs = SteadyUs() - start;
+  const uint64_t allocations = gAllocations.load() - allocationsBefore;
+  recording = false;
+
+  std::vector<uint64_t> turnaround;
+  const size_t count = std::min(traced.load(), trace.size());
+  for (size_t i = 1; i < count; ++i) {
+    if (trace[i - 1].direction == TTraceDirection::Received &&
+        trace[i].direction == TTraceDirection::Sent) {
+      turnaround.push_back(trace[i].atUs - trace[i - 1].atUs);
+    }
+  }
+
+  const double perSecond = done * 1e6 / static_cast<double>(elapsedUs);
+  std::printf("reads: %d (failed %d), object %u, %s\n", done, failed, objectId,
+              pace ? "paced at 19200 baud" : "unpaced");
+  std::printf("exchanges per second: %.1f\n", perSecond);
+  std::printf("turnaround p50: %.0f us, p99: %.0f us (%zu samples)\n",
+              Percentile(turnaround, 0.5), Percentile(turnaround, 0.99), turnaround.size());
+  std::printf("heap allocations per exchange: %.3f (%llu in all)\n",
+              static_cast<double>(allocations) / done, static_cast<unsigned long long>(allocations));
+  if (pace) {
+    // A read request is 9 bytes, the reply 7 + N; 10 bits a byte at 19200 baud.
+    const double bytes = 9 + 7 + size;
+    const double bound = 1920.0 / bytes;
+    std::printf("line-rate bound: %.1f exchanges per second; reached %.1f %%\n", bound,
+                100.0 * perSecond / bound);
+  }
+  oper.CloseConnection();
+  return failed == 0 ? 0 : 1;
+}
+
+}  // namespace
+}  // namespace kalvist
+
+int main(int argc, char** argv) {
+  int reads = 2000;
+  bool pace = false;
+  uint16_t object = 10293;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--reads" && i + 1 < argc) reads = std::atoi(argv[++i]);
+    else if (a == "--pace") pace = true;
+    else if (a == "--object" && i + 1 < argc) object = static_cast<uint16_t>(std::atoi(argv[++i]));
+    else {
+      std::fprintf(stderr, "usage: link-bench [--reads N] [--pace] [--object ID]\n");
+      return 2;
+    }
+  }
+  return kalvist::Run(reads, pace, object);
+}
