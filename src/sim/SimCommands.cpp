@@ -24,10 +24,14 @@ const char* const kCommandHelp =
     "                           ID if given, or every reply with probability P (p 0 ends it).\n"
     "                           NAME: crc, no-reply, partial, stray-ff, wrong-id,\n"
     "                           error E0 E1 E2 E3, wrong-segment, delay MS, hangup\n"
-    "  fault clear              drop all faults\n"
+    "  fault clear              drop all faults, stream faults too\n"
+    "  stream NAME [CODE]       fault the next sound stream block. NAME: skip (counter skips\n"
+    "                           a value), crc, garbage (bytes before the block), silence\n"
+    "                           (the stream ends without a word), error CODE (an error\n"
+    "                           block with that code byte ends the stream)\n"
     "  step N                   move the live values on by N engine steps\n"
     "  counters                 requests, replies, faults, floods, bad checks, reads and\n"
-    "                           writes per object ID\n"
+    "                           writes per object ID, sound blocks and stop acknowledgements\n"
     "  hangup                   close the pseudo-terminal (the client sees the port vanish)\n"
     "  reopen                   open a new pseudo-terminal; answers with its path\n"
     "  quit                     end the simulator (so does the end of standard input)\n";
@@ -178,6 +182,20 @@ std::string Fault(TZarnoSimulator& sim, const TWords& w) {
   return "ok";
 }
 
+std::string Stream(TZarnoSimulator& sim, const TWords& w) {
+  NeedWords(w, 2);
+  const auto kind = StreamFaultKindByName(w[1]);
+  if (!kind) throw TCommandError("unknown stream fault '" + w[1] + "'");
+  TStreamFault fault;
+  fault.Kind = *kind;
+  const size_t words = *kind == TStreamFaultKind::ErrorBlock ? 3 : 2;
+  NeedWords(w, words);
+  if (w.size() > words) throw TCommandError("too many arguments to stream");
+  if (words == 3) fault.Code = static_cast<uint8_t>(ParseNumber(w[2], 0xFF));
+  sim.InjectStreamFault(fault);
+  return "ok";
+}
+
 std::string Step(TZarnoSimulator& sim, const TWords& w) {
   NeedWords(w, 2);
   sim.StepEngine(static_cast<int>(ParseNumber(w[1], 1000000)));
@@ -189,7 +207,8 @@ std::string Counters(TZarnoSimulator& sim, const TWords&) {
   std::ostringstream out;
   out << "ok requests=" << c.Requests << " replies=" << c.Replies << " faults=" << c.FaultsInjected
       << " floods=" << c.FloodsReceived << " bad-checks=" << c.BadChecks
-      << " reads=" << PerObject(c.Reads) << " writes=" << PerObject(c.Writes);
+      << " reads=" << PerObject(c.Reads) << " writes=" << PerObject(c.Writes)
+      << " sound-blocks=" << c.SoundBlocks << " stop-acks=" << c.StopAcks;
   return out.str();
 }
 
@@ -206,8 +225,9 @@ using THandler = std::function<std::string(TZarnoSimulator&, const TWords&)>;
 
 const std::map<std::string, THandler>& Handlers() {
   static const std::map<std::string, THandler> handlers = {
-      {"set", Set},   {"get", Get},           {"add", Add},       {"fault", Fault},
-      {"step", Step}, {"counters", Counters}, {"hangup", HangUp}, {"reopen", Reopen},
+      {"set", Set},       {"get", Get},       {"add", Add},
+      {"fault", Fault},   {"step", Step},     {"counters", Counters},
+      {"hangup", HangUp}, {"reopen", Reopen}, {"stream", Stream},
   };
   return handlers;
 }

@@ -37,6 +37,7 @@ void ValidateOptions(const TSimOptions& options) {
   if (options.SegmentSize < 0 || options.SegmentSize > kSegmentData) {
     throw TKalvistError("Segment size out of range (1..126, 0 for the default)");
   }
+  if (options.SoundSizeCode > 15) throw TKalvistError("Sound block size code out of range (0..15)");
 }
 
 uint8_t ModeOf(const TSimOptions& options) {

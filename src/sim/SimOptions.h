@@ -26,6 +26,8 @@ struct TSimOptions {
   std::string LinkPath{};            // symbolic link to the slave, when not empty
   uint64_t Seed = 1;                 // live values and random faults
   uint32_t LiveTickMs = 100;         // one engine step per tick; 0: only on request
+  uint8_t SoundSizeCode = 0;         // k of the data blocks: (k + 1) * 256 samples, 0..15
+  uint32_t SoundRate = 41000;        // stream samples per second; 0: as fast as read
 };
 
 // Throws TKalvistError naming the first option out of range.

@@ -1,5 +1,6 @@
 #include "SimSeed.h"
 
+#include "vltLinkFrame.h"
 #include "vltZarnoParams.h"
 
 namespace kalvist::sim {
@@ -28,6 +29,9 @@ constexpr TPlainObject kOutsideCatalogue[] = {
     {idDiagnosticLeds, 2, false},
     {idCylinderConfiguration, 40, true},
     {idPassword, 2, true},
+    {kSoundSensorId, 1, false},  // the stream's sensor, 0-based
+    {kStartSoundId, 0, false},
+    {kStopSoundId, 0, false},
 };
 
 // Objects that only the three-level scheme knows.

@@ -30,6 +30,7 @@ TZarnoSimulator::TZarnoSimulator(TSimOptions options)
       controller_(options_, store_),
       engine_(options_.Seed, ModeOf(options_) == 1 ? kTwoSensorChannels : kEngineChannels),
       faults_(options_.Seed),
+      stream_(options_),
       engineStart_(TSimClock::now()) {
   engine_.Step(store_);
 }
@@ -46,6 +47,7 @@ std::string TZarnoSimulator::Start() {
     slavePath_ = pty_.SlavePath();
     controller_.ResetSession();
     parser_.Reset();
+    stream_.Reset();
   }
   running_ = true;
   thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
@@ -74,10 +76,14 @@ void TZarnoSimulator::Run(std::stop_token stop) {
       if (pty_.WaitForPeer(-1) == TPtyEvent::PeerOpened) SessionStarts(true);
       continue;
     }
-    const TPtyEvent event = pty_.Wait(-1);
+    const TPtyEvent event = pty_.Wait(StreamWaitMs());
     const long n = event == TPtyEvent::Readable ? pty_.Read(buffer) : 0;
     if (n > 0 && !Serve(std::span(buffer.data(), static_cast<size_t>(n)), stop)) break;
-    if (event == TPtyEvent::PeerClosed || n < 0) SessionStarts(false);
+    if (event == TPtyEvent::PeerClosed || n < 0) {
+      SessionStarts(false);
+      continue;
+    }
+    SendStream();
   }
   pty_.Close();
   clientPresent_ = false;
@@ -89,6 +95,7 @@ void TZarnoSimulator::SessionStarts(bool clientPresent) {
   std::lock_guard lock(mutex_);
   controller_.ResetSession();
   parser_.Reset();
+  stream_.Reset();
   clientPresent_ = clientPresent;
 }
 
@@ -119,6 +126,13 @@ TWireReply TZarnoSimulator::Answer(const TSimRequest& request) {
   if (request.Address != 0) return {};
   const auto now = TSimClock::now();
   CatchUpEngine(now);
+  const bool streamControl =
+      request.Code == static_cast<uint8_t>(TRequestCode::Write) &&
+      (request.ObjectID == kStartSoundId || request.ObjectID == kStopSoundId);
+  if (streamControl) {
+    AnswerStreamControl(request, now);
+    return {};
+  }
   const auto fault = faults_.Take(request.ObjectID, controller_.AnswersWithSegment(request));
   const bool refused = fault && fault->Kind == TFaultKind::ErrorReply;
   std::vector<uint8_t> reply = refused ? TSimController::Refuse(request, fault->ErrorBytes)
@@ -127,6 +141,36 @@ TWireReply TZarnoSimulator::Answer(const TSimRequest& request) {
   if (fault) ++counters_.FaultsInjected;
   if (!wire.Bytes.empty()) ++counters_.Replies;
   return wire;
+}
+
+// The stream itself answers these writes: the client awaits no reply frame, and one
+// would land among the stream's blocks.
+void TZarnoSimulator::AnswerStreamControl(const TSimRequest& request, TSimClock::time_point now) {
+  const std::vector<uint8_t> reply = controller_.Handle(request, now);
+  if ((reply[1] & 0x07) != static_cast<uint8_t>(TReplyCode::WriteAck)) return;
+  if (request.ObjectID == kStopSoundId) {
+    stream_.Stop();
+  } else {
+    stream_.StartOrKeepAlive(static_cast<uint8_t>(store_.Number(kSoundSensorId)), now);
+  }
+}
+
+int TZarnoSimulator::StreamWaitMs() const {
+  std::lock_guard lock(mutex_);
+  return stream_.WaitMs(TSimClock::now());
+}
+
+void TZarnoSimulator::SendStream() {
+  {
+    std::lock_guard lock(mutex_);
+    if (!stream_.Next(TSimClock::now(), streamOut_)) return;
+  }
+  // Blocks go out at USB speed, never paced at the line rate. A USB device waits for a
+  // slow reader; this one as long as the stream would live without keep-alives.
+  if (!pty_.Write(streamOut_, TSimSoundStream::kKeepAliveLapseMs)) {
+    std::lock_guard lock(mutex_);
+    stream_.Reset();  // the client stopped reading: the stream breaks off
+  }
 }
 
 void TZarnoSimulator::Count(const TSimRequest& request) {
@@ -200,9 +244,20 @@ void TZarnoSimulator::SetFaultProbability(const TFault& fault, double probabilit
   faults_.SetProbability(fault, probability);
 }
 
+void TZarnoSimulator::InjectStreamFault(const TStreamFault& fault) {
+  std::lock_guard lock(mutex_);
+  stream_.Inject(fault);
+}
+
 void TZarnoSimulator::ClearFaults() {
   std::lock_guard lock(mutex_);
   faults_.Clear();
+  stream_.ClearFaults();
+}
+
+bool TZarnoSimulator::Streaming() const {
+  std::lock_guard lock(mutex_);
+  return stream_.Running();
 }
 
 void TZarnoSimulator::StepEngine(int steps) {
@@ -215,6 +270,8 @@ TSimCounters TZarnoSimulator::Counters() const {
   TSimCounters counters = counters_;
   counters.FloodsReceived = parser_.Floods();
   counters.BadChecks = parser_.BadChecks();
+  counters.SoundBlocks = stream_.DataBlocks();
+  counters.StopAcks = stream_.StopAcks();
   return counters;
 }
 

@@ -29,6 +29,7 @@
 #include "SimObjectStore.h"
 #include "SimOptions.h"
 #include "SimRequestParser.h"
+#include "SimSoundStream.h"
 
 namespace kalvist::sim {
 
@@ -40,6 +41,8 @@ struct TSimCounters {
   uint64_t BadChecks = 0;               // request frames dropped for their check
   std::map<uint16_t, uint64_t> Reads;   // ReadFirst requests per object ID
   std::map<uint16_t, uint64_t> Writes;  // Write and last WriteSegment requests per object ID
+  uint64_t SoundBlocks = 0;             // data blocks streamed
+  uint64_t StopAcks = 0;                // streams ended with a stop acknowledgement
 };
 
 class TZarnoSimulator {
@@ -69,7 +72,11 @@ class TZarnoSimulator {
 
   void InjectFault(const TFault& fault, int count = 1);
   void SetFaultProbability(const TFault& fault, double probability);
+  // The next stream block gets `fault` (after those injected before).
+  void InjectStreamFault(const TStreamFault& fault);
+  // Drops reply and stream faults alike.
   void ClearFaults();
+  bool Streaming() const;
 
   // Moves the live values on by `steps` engine steps (with LiveTickMs 0 the only way).
   void StepEngine(int steps);
@@ -81,6 +88,9 @@ class TZarnoSimulator {
   // False once a fault has hung up.
   bool Serve(std::span<const uint8_t> bytes, std::stop_token stop);
   TWireReply Answer(const TSimRequest& request);
+  void AnswerStreamControl(const TSimRequest& request, TSimClock::time_point now);
+  int StreamWaitMs() const;
+  void SendStream();
   void Count(const TSimRequest& request);
   void CatchUpEngine(TSimClock::time_point now);
   bool Deliver(const TWireReply& wire, std::stop_token stop);
@@ -94,12 +104,14 @@ class TZarnoSimulator {
   TSimEngine engine_;
   TFaultPlan faults_;
   TRequestParser parser_;
+  TSimSoundStream stream_;
   TSimCounters counters_;
   TSimClock::time_point engineStart_;
   uint64_t engineSteps_ = 0;
   std::string slavePath_;
 
-  TPseudoTerminal pty_;  // the thread's while it runs
+  TPseudoTerminal pty_;             // the thread's while it runs
+  std::vector<uint8_t> streamOut_;  // the thread's
   std::atomic<bool> running_ = false;
   std::atomic<bool> clientPresent_ = false;
   std::mutex sleepMutex_;

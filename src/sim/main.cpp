@@ -39,6 +39,11 @@ void AddOptions(CLI::App& app, TSimOptions& o) {
   app.add_option("--link", o.LinkPath, "Also make PATH a symbolic link to the slave");
   app.add_option("--seed", o.Seed, "Seed of the live values and of random faults");
   app.add_option("--tick", o.LiveTickMs, "Milliseconds per live-value step; 0: only on \"step\"");
+  app.add_option("--sound-size", o.SoundSizeCode,
+                 "Size code k of sound data blocks: (k + 1) * 256 samples (0..15)")
+      ->check(CLI::Range(0, 15));
+  app.add_option("--sound-rate", o.SoundRate,
+                 "Sound stream samples per second; 0: as fast as the client reads");
 }
 
 }  // namespace

@@ -630,7 +630,8 @@ TEST(SimulatorCommandTest, CommandsReachTheSimulator) {
       {"fault melt", "error: unknown fault 'melt'"},
       {"fault crc id", "error: fault option 'id' needs a value"},
       {"fault clear", "ok"},
-      {"counters", "ok requests=0 replies=0 faults=0 floods=0 bad-checks=0 reads= writes="},
+      {"counters", "ok requests=0 replies=0 faults=0 floods=0 bad-checks=0 reads= writes= "
+       "sound-blocks=0 stop-acks=0"},
       {"dance", "error: unknown command 'dance'"},
   };
   for (const auto& [line, answer] : lines) EXPECT_EQ(shell.Execute(line), answer) << line;
