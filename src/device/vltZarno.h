@@ -28,6 +28,12 @@ inline constexpr uint8_t alOperator = 1;
 inline constexpr uint8_t alMonitor = 2;
 
 inline constexpr int kChannelCount = 20;
+
+// The status lamps of object 10328, by bit; any bad-sensor bit lights kBadSensorLamp.
+inline constexpr std::array<const char*, 7> kStatusBitNames{
+    "ENGINE KNOCKING", "TRIP", "REDUCTION", "LOW RPM", "NO ISU PULSES", "SPURIOUS PULSE",
+    "EEPROM FAULT"};
+inline constexpr const char* kBadSensorLamp = "BAD SENSOR";
 inline constexpr uint16_t kNoPassword = 65535;
 
 // The device's queue: drops catalogue transfers that the current access level may not
@@ -110,6 +116,8 @@ class TZarno {
 
   // --- Identification and firmware ---
   int32_t SwVersion() const;
+  // The raw value of object 24469 as last read.
+  uint32_t HardwareTypeValue() const { return hardwareType_.AsCardinal(); }
   uint8_t ZarnoMode() const { return zarnoMode_; }
   void SetZarnoMode(uint8_t mode);
   void ApplySwVersion();
@@ -163,8 +171,9 @@ class TZarno {
   int32_t AccessLevelNumber() const { return accessLevelNumber_; }
   void EnterPassword(uint16_t value);
   // Throws "Writing password  to undefined comm. object." for a three-level change of a
-  // level other than 0 and 1; nothing is sent then.
-  void ChangePassword(uint16_t value, uint8_t level);
+  // level other than 0 and 1; nothing is sent then. Returns whether the write was queued
+  // (the access checks may drop it).
+  bool ChangePassword(uint16_t value, uint8_t level);
   void ResetPassword();
   void RequestEncryptedPassword();
   uint32_t EncryptedPassword() const { return encryptedPassword_.AsCardinal(); }

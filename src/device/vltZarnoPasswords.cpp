@@ -37,7 +37,7 @@ void TZarno::EnterPassword(uint16_t value) {
   queue_.EnqueueWrite(object);
 }
 
-void TZarno::ChangePassword(uint16_t value, uint8_t level) {
+bool TZarno::ChangePassword(uint16_t value, uint8_t level) {
   TZarnoParam* object = &password_;
   if (threeLevel_ && level == alOperator) {
     object = &writeOperPassword_;
@@ -47,8 +47,9 @@ void TZarno::ChangePassword(uint16_t value, uint8_t level) {
   object->SetAsWord(value);
   // The write itself still needs the password in force; the new one takes over for
   // later writes once the controller has accepted it.
-  if (level == AccessLevel()) changedPasswordWord_ = value;
-  queue_.EnqueueWrite(*object);
+  const bool queued = queue_.EnqueueWrite(*object);
+  if (queued && level == AccessLevel()) changedPasswordWord_ = value;
+  return queued;
 }
 
 void TZarno::ResetPassword() {

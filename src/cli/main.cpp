@@ -1,0 +1,140 @@
+// kalvist-cli: identify, read, write, dump and watch a Zarno controller from the command
+// line. Without --port it talks to the built-in controller simulator.
+#include <CLI/CLI.hpp>
+
+#include <iostream>
+
+#include "CliCommands.h"
+#include "CliOutput.h"
+
+namespace {
+
+using namespace kalvist::cli;
+
+struct TCommandLine {
+  TSessionOptions Session;
+  bool Json = false;
+  std::vector<std::string> Names;
+  std::vector<std::string> Assignments;
+  int Count = 10;
+  uint32_t IntervalMs = 100;
+  uint16_t NewPassword = 0;
+  uint8_t Level = 0;
+};
+
+constexpr const char* kFooter =
+    R"(Exit status: 0 done; 1 an operation failed (the message says which);
+2 usage error; 3 no controller, an unknown one, or unsupported firmware.
+Names are the parameter keys ("WindowDelay", "IgnitionReduction Limit") or object IDs.)";
+
+const CLI::Validator kAssignment(
+    [](std::string& text) -> std::string {
+      const size_t eq = text.find('=');
+      return eq == std::string::npos || eq == 0 ? "expected NAME=VALUE, got \"" + text + "\"" : "";
+    },
+    "NAME=VALUE");
+
+void AddGlobalOptions(CLI::App& app, TCommandLine& cl) {
+  TSessionOptions& s = cl.Session;
+  app.add_option("--port", s.Port, "Serial device (default: the built-in simulator)");
+  app.add_option("--timeout", s.TimeoutMs, "Reply time-out in ms")->capture_default_str();
+  app.add_option("--retries", s.Retries, "Repeats of a failed frame")->capture_default_str();
+  app.add_option("--access", s.AccessNumber, "Access number")->capture_default_str();
+  app.add_option("--password", s.Password, "Password to enter after connecting (0..65535)");
+  app.add_flag("--json", cl.Json, "JSON output");
+  app.add_flag("--trace", s.Trace, "Every frame sent and received, in hex, to stderr");
+  app.add_option("--sim-kind", s.SimKind, "Simulated hardware kind: 20, 2 or 3")
+      ->check(CLI::IsMember({20, 2, 3}))
+      ->capture_default_str();
+  app.add_option("--sim-firmware", s.SimFirmware,
+                 "Simulated firmware version times ten (default 25, 13, 0 by kind)")
+      ->check(CLI::Range(0, 255));
+}
+
+struct TCommands {
+  CLI::App* Ports;
+  CLI::App* Info;
+  CLI::App* Read;
+  CLI::App* Write;
+  CLI::App* Dump;
+  CLI::App* Monitor;
+  CLI::App* PasswordChange;
+  CLI::App* EncryptedPassword;
+};
+
+TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
+  TCommands c{};
+  c.Ports = app.add_subcommand("ports", "List the serial ports");
+  c.Info = app.add_subcommand("info", "Identify the controller");
+  c.Read = app.add_subcommand("read", "Read parameters");
+  c.Read->add_option("names", cl.Names, "NAME or ID")->required();
+  c.Write = app.add_subcommand("write", "Write parameters (each is read first)");
+  c.Write->add_option("assignments", cl.Assignments, "NAME=VALUE")->required()->check(kAssignment);
+  c.Dump = app.add_subcommand("dump", "Read and list every parameter");
+  c.Monitor = app.add_subcommand("monitor", "Watch the live values");
+  c.Monitor->add_option("--count", cl.Count, "Ticks")
+      ->check(CLI::Range(1, 1000000))
+      ->capture_default_str();
+  c.Monitor->add_option("--interval", cl.IntervalMs, "Milliseconds per tick")
+      ->check(CLI::Range(1, 3600000))
+      ->capture_default_str();
+  CLI::App* password = app.add_subcommand("password", "Password operations");
+  password->require_subcommand(1);
+  c.PasswordChange = password->add_subcommand("change", "Set a new password (needs --password)");
+  c.PasswordChange->add_option("new", cl.NewPassword, "The new password (0..65535)")->required();
+  c.PasswordChange->add_option("--level", cl.Level, "0 administrator, 1 operator")
+      ->check(CLI::Range(0, 1))
+      ->capture_default_str();
+  c.EncryptedPassword =
+      app.add_subcommand("encrypted-password", "Ask the controller for the encrypted password");
+  for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
+  c.PasswordChange->fallthrough();
+  return c;
+}
+
+std::vector<TAssignment> SplitAssignments(const std::vector<std::string>& texts) {
+  std::vector<TAssignment> assignments;
+  for (const std::string& text : texts) {
+    const size_t eq = text.find('=');
+    assignments.emplace_back(text.substr(0, eq), text.substr(eq + 1));
+  }
+  return assignments;
+}
+
+int Run(const TCommandLine& cl, const TCommands& c) {
+  if (c.Ports->parsed()) return RunPorts(cl.Json);
+  TCliSession session(cl.Session);
+  const int opened = session.Open();
+  if (c.Info->parsed()) return RunInfo(session, opened, cl.Json);
+  if (opened != exOk) return opened;
+  if (c.Read->parsed()) return RunRead(session, cl.Names, cl.Json);
+  if (c.Write->parsed()) return RunWrite(session, SplitAssignments(cl.Assignments), cl.Json);
+  if (c.Dump->parsed()) return RunDump(session, cl.Json);
+  if (c.Monitor->parsed()) return RunMonitor(session, cl.Count, cl.IntervalMs, cl.Json);
+  if (c.PasswordChange->parsed()) {
+    return RunPasswordChange(session, cl.NewPassword, cl.Level, cl.Json);
+  }
+  return RunEncryptedPassword(session, cl.Json);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{"Configure and watch a Zarno knock-detection controller"};
+  app.footer(kFooter);
+  app.require_subcommand(1);
+  TCommandLine cl;
+  AddGlobalOptions(app, cl);
+  const TCommands commands = AddCommands(app, cl);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    return app.exit(e) == 0 ? exOk : exUsage;
+  }
+  try {
+    return Run(cl, commands);
+  } catch (const std::exception& e) {
+    ErrorLine(std::string("Error: ") + e.what());
+    return exFailed;
+  }
+}
