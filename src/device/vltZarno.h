@@ -237,8 +237,6 @@ class TZarno {
   void HandleThreeLevelRead(const TCustomCommObject& object);
   // A password change of the current level has ended: on success its word takes over.
   void TakeChangedPassword(bool accepted);
-  void ClearObject(TCustomCommObject& object);
-  void SetDiagnostic(TZarnoParam& object, uint16_t value);
   void RestoreCylinderTableSize();
   uint16_t SwitchesValue();
   void ApplySwitches(uint16_t value);

@@ -22,6 +22,10 @@ int ChannelTableByte(int position) {
   return position % 2 == 1 ? (position - 1) / 2 : kChannelCount / 2 + (position / 2 - 1);
 }
 
+void ClearObject(TCustomCommObject& object) {
+  std::fill_n(object.Data(), object.Size(), uint8_t{0});
+}
+
 constexpr int kCylinderTableStart = kChannelCount;
 constexpr int kCylinderTableSize = 2 * kChannelCount;
 
@@ -47,10 +51,6 @@ void TZarno::ReadAllParameters() {
     queue_.EnqueueRead(*object);
   }
   if (zarnoMode_ == 2) queue_.EnqueueRead(cylinderConfiguration_);
-}
-
-void TZarno::ClearObject(TCustomCommObject& object) {
-  std::fill_n(object.Data(), object.Size(), uint8_t{0});
 }
 
 void TZarno::ClearLiveValues() {
