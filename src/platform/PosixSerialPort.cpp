@@ -106,8 +106,14 @@ class TPosixSerialPort final : public ISerialPort {
   }
 
   TWaitResult Wait(bool forRead, int timeoutMs) override {
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
-    const nfds_t count = (forRead && fd_ >= 0) ? 2 : 1;
+    // The port is looked at only when reading: an idle wait may overlap a close on
+    // the main thread.
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}};
+    nfds_t count = 1;
+    if (forRead && fd_ >= 0) {
+      fds[1].fd = fd_;
+      count = 2;
+    }
     const int n = poll(fds, count, timeoutMs);
     if (n < 0) return errno == EINTR ? TWaitResult::Woken : TWaitResult::Failed;
     if (fds[0].revents & POLLIN) {
