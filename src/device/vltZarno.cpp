@@ -60,6 +60,7 @@ void TZarno::Construct() {
   comm_->AccessNum = 0;
   comm_->OnOpenConnection = [this](TvltCustomConnection&, int result) { HandleOpen(result); };
   comm_->OnCloseConnection = [this](TvltCustomConnection&, int) { HandleClose(); };
+  ConnectSoundEvents();
 
   queue_.SetSiteComm(comm_.get());
   queue_.OnCommObjRead = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int result) {
@@ -116,6 +117,8 @@ void TZarno::Disconnect() {
 
 void TZarno::HandleClose() {
   ConnectionState = 0;
+  // A close while streaming brings no sound event: the recording ends here instead.
+  HandleStopSound(orNotConnected);
   // Under the three-level scheme no value read under an access level may stay visible.
   if (queueAccessCheck_) params_.ResetToDefaults();
   ClearLiveValues();

@@ -16,6 +16,8 @@
 #include <span>
 #include <string>
 
+#include "SoundFile.h"
+#include "fZarnoSound.h"
 #include "vltControllerQueue.h"
 #include "vltZarnoComm.h"
 #include "vltZarnoParams.h"
@@ -219,6 +221,26 @@ class TZarno {
   int NumMaxChannels = kChannelCount;
   uint8_t ConnectionState = 0;  // 0 offline, 1 connecting, 2 connected
 
+  // ---- Sound recording (vltZarnoSound.cpp) ----
+  uint16_t SampleRate = 41000;    // written into the file header, given to the scope
+  uint16_t TimeStampDelay = 100;  // frames of each synchronisation pulse in the file
+  int32_t SoundError = 0;         // 0 none, 1 start failed, else the failed data event's result
+  bool SequenceActive = false;    // a multi-sensor recording is running
+  TZarnoNotify OnSoundDone;       // a recording has ended while a sequence is active
+  // The recording window: the GUI puts its own in, the command-line tool and the tests a
+  // headless one. RecordSound needs one.
+  void SetSoundForm(std::unique_ptr<TfmZarnoSound> form);
+  TfmZarnoSound* SoundForm() { return soundForm_.get(); }
+  // Records one sensor (`channel` 1-based) into one file; returns when the recording
+  // window has closed. The file is finished when the stream has ended.
+  void RecordSound(const std::string& fileName, const std::string& sensorName, int32_t seconds,
+                   uint8_t channel);
+  void HandleStartSound(int result);
+  void HandleSoundData(int result, const uint16_t* samples, int count);
+  void HandleStopSound(int result);
+  bool SoundFileOpen() const { return soundFile_.IsOpen(); }
+  // ---- end of sound recording ----
+
   TZarnoParamList& Params() { return params_; }
   const TZarnoParamList& Params() const { return params_; }
   TZarnoQueue& Queue() { return queue_; }
@@ -240,6 +262,22 @@ class TZarno {
   void RestoreCylinderTableSize();
   uint16_t SwitchesValue();
   void ApplySwitches(uint16_t value);
+
+  // ---- Sound recording ----
+  enum class TSoundPhase : uint8_t { Idle, Waiting, Recording };
+  void ConnectSoundEvents();
+  void AbandonSoundFile();
+  void WriteSoundBlock(const uint16_t* samples, int count);
+  std::unique_ptr<TfmZarnoSound> soundForm_;
+  TSoundFileWriter soundFile_;
+  TSoundPhase soundPhase_ = TSoundPhase::Idle;
+  bool soundWindowDone_ = false;  // the window of the current recording has closed
+  uint64_t soundBytes_ = 0;
+  TAuHeader soundHeader_{};
+  uint16_t syncCounter_ = 0;
+  std::vector<TSoundFrame> soundFrames_;  // reused from block to block
+  std::vector<uint8_t> soundOut_;
+  // ---- end of sound recording ----
 
   std::unique_ptr<TvltZarnoComm> comm_;
 
