@@ -12,27 +12,26 @@ namespace kalvist {
 
 namespace {
 
-std::string Format(const char *pattern, long long a, long long b) {
+std::string Format(const char* pattern, long long a, long long b) {
   char text[160];
   std::snprintf(text, sizeof text, pattern, a, b);
   return text;
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
 struct TSwVersionRow {
   uint8_t Mode;
-  int32_t
-      From; // the row holds from this version up to the next row of the mode
+  int32_t From;  // the row holds from this version up to the next row of the mode
   TSwVersionFlags Flags;
 };
 
 constexpr int32_t kAnyVersion = std::numeric_limits<int32_t>::min();
 
-// Flags: frequency range kind, newer parameter set, three-level scheme,
-// set-point name, engine serial number, measurement sensors.
+// Flags: frequency range kind, newer parameter set, three-level scheme, set-point name,
+// engine serial number, measurement sensors.
 constexpr TSwVersionRow kSwVersionRows[] = {
     {0, kAnyVersion, {0, false, false, false, false, false}},
     {0, 20, {0, true, false, false, false, false}},
@@ -46,25 +45,21 @@ constexpr TSwVersionRow kSwVersionRows[] = {
     {2, kAnyVersion, {2, true, true, true, false, false}},
 };
 
-} // namespace
+}  // namespace
 
 TSwVersionFlags SwVersionFlags(uint8_t zarnoMode, int32_t swVersion) {
-  const TSwVersionRow *found = nullptr;
-  for (const TSwVersionRow &row : kSwVersionRows) {
-    if (row.Mode == zarnoMode && row.From <= swVersion)
-      found = &row;
+  const TSwVersionRow* found = nullptr;
+  for (const TSwVersionRow& row : kSwVersionRows) {
+    if (row.Mode == zarnoMode && row.From <= swVersion) found = &row;
   }
-  if (!found)
-    throw TKalvistError("Unsuported hardware.");
+  if (!found) throw TKalvistError("Unsuported hardware.");
   return found->Flags;
 }
 
-TZarno::TZarno(IMainThread &mainThread) : TZarno(mainThread, nullptr) {}
+TZarno::TZarno(IMainThread& mainThread) : TZarno(mainThread, nullptr) {}
 
-TZarno::TZarno(IMainThread &mainThread,
-               std::unique_ptr<TvltCustomConnection> connection)
-    : comm_(connection ? std::make_unique<TvltZarnoComm>(mainThread,
-                                                         std::move(connection))
+TZarno::TZarno(IMainThread& mainThread, std::unique_ptr<TvltCustomConnection> connection)
+    : comm_(connection ? std::make_unique<TvltZarnoComm>(mainThread, std::move(connection))
                        : std::make_unique<TvltZarnoComm>(mainThread)) {
   Construct();
 }
@@ -74,37 +69,30 @@ TZarno::~TZarno() = default;
 void TZarno::Construct() {
   cylinderConfiguration_.SetSize(40);
   std::fill_n(cylinderConfiguration_.Data(), 40, uint8_t{0xFF});
-  params_.OnParamReset = [this](TZarnoParamList &, TZarnoParam &entry) {
-    HandleParamReset(entry);
-  };
+  params_.OnParamReset = [this](TZarnoParamList&, TZarnoParam& entry) { HandleParamReset(entry); };
   SetNewVersionSW(true);
 
   comm_->AccessNum = 0;
-  comm_->OnOpenConnection = [this](TvltCustomConnection &, int result) {
-    HandleOpen(result);
-  };
-  comm_->OnCloseConnection = [this](TvltCustomConnection &, int) {
-    HandleClose();
-  };
+  comm_->OnOpenConnection = [this](TvltCustomConnection&, int result) { HandleOpen(result); };
+  comm_->OnCloseConnection = [this](TvltCustomConnection&, int) { HandleClose(); };
   ConnectSoundEvents();
 
   queue_.SetSiteComm(comm_.get());
-  queue_.OnCommObjRead = [this](TCustomCommObjectQueue &,
-                                TCustomCommObject &obj,
-                                int result) { HandleRead(obj, result); };
-  queue_.OnCommObjWritten = [this](TCustomCommObjectQueue &,
-                                   TCustomCommObject &obj,
-                                   int result) { HandleWritten(obj, result); };
+  queue_.OnCommObjRead = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int result) {
+    HandleRead(obj, result);
+  };
+  queue_.OnCommObjWritten = [this](TCustomCommObjectQueue&, TCustomCommObject& obj, int result) {
+    HandleWritten(obj, result);
+  };
   queue_.OnAccessMode = [this] { return AccessLevel(); };
 }
 
 std::string TZarno::PortName() const {
-  if (!comm_->PortPath.empty())
-    return comm_->PortPath;
+  if (!comm_->PortPath.empty()) return comm_->PortPath;
   return "COM" + std::to_string(CommPort());
 }
 
-void TZarno::ShowError(const std::string &text) {
+void TZarno::ShowError(const std::string& text) {
   ShowMessageAsync(text, 0, mkError);
 }
 
@@ -122,12 +110,10 @@ void TZarno::HandleOpen(int result) {
   queue_.AccessCheck = true;
   if (result != 0) {
     ConnectionState = 0;
-    if (OnDisconnect)
-      OnDisconnect(*this);
+    if (OnDisconnect) OnDisconnect(*this);
     std::string text = "Error connecting to " + PortName();
-    const std::string &reason = comm_->Connection()->LastOpenError();
-    if (!reason.empty())
-      text += ": " + reason;
+    const std::string& reason = comm_->Connection()->LastOpenError();
+    if (!reason.empty()) text += ": " + reason;
     ShowError(text);
     return;
   }
@@ -146,41 +132,35 @@ void TZarno::Disconnect() {
 
 void TZarno::HandleClose() {
   ConnectionState = 0;
-  // A close while streaming brings no sound event: the recording ends here
-  // instead.
+  // A close while streaming brings no sound event: the recording ends here instead.
   HandleStopSound(orNotConnected);
-  // Under the three-level scheme no value read under an access level may stay
-  // visible.
-  if (queueAccessCheck_)
-    params_.ResetToDefaults();
+  // Under the three-level scheme no value read under an access level may stay visible.
+  if (queueAccessCheck_) params_.ResetToDefaults();
   ClearLiveValues();
   ApplySwVersion();
-  if (OnDisconnect)
-    OnDisconnect(*this);
+  if (OnDisconnect) OnDisconnect(*this);
 }
 
 // --- Transfer results ---
 
-void TZarno::HandleRead(TCustomCommObject &object, int result) {
+void TZarno::HandleRead(TCustomCommObject& object, int result) {
   const uint16_t id = object.ObjectID;
-  if (OnTransferResult)
-    OnTransferResult(*this, id, false, result);
-  if (result == 105)
-    return;
+  if (OnTransferResult) OnTransferResult(*this, id, false, result);
+  if (result == 105) return;
   if (result != 0) {
     ReportReadError(id, result);
     return;
   }
   switch (id) {
-  case idSwVersion:
-    ConnectionState = 2;
-    Identify();
-    return;
-  case idThreeLvLPassword:
-    HandleThreeLevelRead(object);
-    return;
-  default:
-    ObjectChanged(id);
+    case idSwVersion:
+      ConnectionState = 2;
+      Identify();
+      return;
+    case idThreeLvLPassword:
+      HandleThreeLevelRead(object);
+      return;
+    default:
+      ObjectChanged(id);
   }
 }
 
@@ -191,28 +171,25 @@ void TZarno::ReportReadError(uint16_t id, int result) {
   } else if (result == orNoAnswer) {
     ShowError(GetZarnoName() + " is disconnected.\r\nTimeout error reading.");
   } else {
-    ShowError(GetZarnoName() + Format(" is disconnected.\r\nError reading "
-                                      "object. Object ID: %lld, error # %lld",
-                                      id, result));
+    ShowError(GetZarnoName() +
+              Format(" is disconnected.\r\nError reading object. Object ID: %lld, error # %lld", id,
+                     result));
   }
 }
 
-void TZarno::HandleWritten(TCustomCommObject &object, int result) {
+void TZarno::HandleWritten(TCustomCommObject& object, int result) {
   const uint16_t id = object.ObjectID;
-  if (OnTransferResult)
-    OnTransferResult(*this, id, true, result);
+  if (OnTransferResult) OnTransferResult(*this, id, true, result);
   if (id == idThreeLvLPassword || id == idPassword) {
     HandlePasswordWritten(id, result);
     return;
   }
-  if (id == idWriteOperPassword)
-    TakeChangedPassword(result == 0);
-  if (result == 0 || result == 105)
-    return;
+  if (id == idWriteOperPassword) TakeChangedPassword(result == 0);
+  if (result == 0 || result == 105) return;
   Disconnect();
-  ShowError(GetZarnoName() + Format(" is disconnected.\r\nError writing "
-                                    "object. Object ID: %lld, error # %lld",
-                                    id, result));
+  ShowError(GetZarnoName() +
+            Format(" is disconnected.\r\nError writing object. Object ID: %lld, error # %lld", id,
+                   result));
 }
 
 void TZarno::Identify() {
@@ -220,25 +197,24 @@ void TZarno::Identify() {
   accessLevelNumber_ = 0;
   uint8_t mode;
   switch ((hardwareType_.AsCardinal() >> 16) & 0xFF) {
-  case 0x13:
-    mode = 0;
-    break;
-  case 0x21:
-    mode = 1;
-    break;
-  case 0x6C:
-    mode = 2;
-    break;
-  default:
-    Disconnect();
-    SetZarnoMode(0);
-    return;
+    case 0x13:
+      mode = 0;
+      break;
+    case 0x21:
+      mode = 1;
+      break;
+    case 0x6C:
+      mode = 2;
+      break;
+    default:
+      Disconnect();
+      SetZarnoMode(0);
+      return;
   }
   SetZarnoMode(mode);
   ApplySwVersion();
   ApplyNewVersionSW();
-  if (OnConnect)
-    OnConnect(*this);
+  if (OnConnect) OnConnect(*this);
 }
 
 // --- Hardware kind and firmware ---
@@ -275,8 +251,7 @@ void TZarno::ApplyNewVersionSW() {
 }
 
 void TZarno::SetNewVersionSW(bool flag) {
-  if (flag == newVersionSW_)
-    return;
+  if (flag == newVersionSW_) return;
   newVersionSW_ = flag;
   params_.EnsureFiringAngles(flag);
   params_.EnsureGains(flag);
@@ -286,51 +261,47 @@ void TZarno::SetNewVersionSW(bool flag) {
   }
   const int32_t v = SwVersion();
   switch (zarnoMode_) {
-  case 0:
-    if (v >= 26)
-      params_.EnsureIndividualDelays(true);
-    break;
-  case 1:
-    if (v >= 14)
-      params_.EnsureIndividualDelays(true);
-    break;
-  case 2:
-    break;
-  default:
-    throw TKalvistError("TZarno.SetNewVersionSW: Unspecified ZarnoMode.");
+    case 0:
+      if (v >= 26) params_.EnsureIndividualDelays(true);
+      break;
+    case 1:
+      if (v >= 14) params_.EnsureIndividualDelays(true);
+      break;
+    case 2:
+      break;
+    default:
+      throw TKalvistError("TZarno.SetNewVersionSW: Unspecified ZarnoMode.");
   }
 }
 
 void TZarno::SetOfflineSWversion(int32_t value) {
   offlineSWversion_ = value;
-  if (IsConnected())
-    return;
+  if (IsConnected()) return;
   ApplySwVersion();
   ApplyNewVersionSW();
 }
 
-void TZarno::FrequencyRange(uint8_t kind, int32_t &min, int32_t &max) {
+void TZarno::FrequencyRange(uint8_t kind, int32_t& min, int32_t& max) {
   switch (kind) {
-  case 0:
-    min = 1220;
-    max = 10120;
-    return;
-  case 1:
-    min = 1220;
-    max = 15070;
-    return;
-  case 2:
-    min = 305;
-    max = 15070;
-    return;
-  default:
-    throw TKalvistError("Unsuported frequency range");
+    case 0:
+      min = 1220;
+      max = 10120;
+      return;
+    case 1:
+      min = 1220;
+      max = 15070;
+      return;
+    case 2:
+      min = 305;
+      max = 15070;
+      return;
+    default:
+      throw TKalvistError("Unsuported frequency range");
   }
 }
 
 std::string TZarno::GetZarnoName() const {
-  if (zarnoMode_ > 2)
-    throw TKalvistError("TZarno.GetZarnoName: Unspecified ZarnoMode.");
+  if (zarnoMode_ > 2) throw TKalvistError("TZarno.GetZarnoName: Unspecified ZarnoMode.");
   return unitNames_[zarnoMode_];
 }
 
@@ -341,7 +312,7 @@ std::string TZarno::GetZarnoNames(int index) const {
   return unitNames_[static_cast<size_t>(index)];
 }
 
-void TZarno::SetZarnoNames(int index, const std::string &name) {
+void TZarno::SetZarnoNames(int index, const std::string& name) {
   if (index < 0 || index > 2) {
     throw TKalvistError("TZarno.SetZarnoNames - value Index out of range.");
   }
@@ -350,18 +321,16 @@ void TZarno::SetZarnoNames(int index, const std::string &name) {
 
 // --- Values ---
 
-void TZarno::HandleParamReset(TZarnoParam &entry) {
+void TZarno::HandleParamReset(TZarnoParam& entry) {
   if (windowInDegrees_) {
     // 20.0 and 30.0 degrees in place of the microsecond defaults.
-    if (entry.ObjectID == idWindowDelay)
-      entry.SetAsWord(200);
-    if (entry.ObjectID == idWindowWidth)
-      entry.SetAsWord(300);
+    if (entry.ObjectID == idWindowDelay) entry.SetAsWord(200);
+    if (entry.ObjectID == idWindowWidth) entry.SetAsWord(300);
   }
   ObjectChanged(entry.ObjectID);
 }
 
-TZarnoParam *TZarno::FindParam(uint16_t id) {
+TZarnoParam* TZarno::FindParam(uint16_t id) {
   const int index = params_.IndexOfId(id);
   if (index < 0) {
     ShowError("Parameter with ID: " + std::to_string(id) + " was not found");
@@ -371,35 +340,30 @@ TZarnoParam *TZarno::FindParam(uint16_t id) {
 }
 
 std::optional<TValue> TZarno::GetValue(uint16_t id) {
-  TZarnoParam *entry = FindParam(id);
-  if (!entry)
-    return std::nullopt;
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return std::nullopt;
   return entry->Value();
 }
 
 namespace {
 
-bool MayWrite(const TZarno &zarno, const TZarnoParam &entry) {
-  return zarno.IsConnected() &&
-         (!entry.PasswordProtected || zarno.PasswordOK());
+bool MayWrite(const TZarno& zarno, const TZarnoParam& entry) {
+  return zarno.IsConnected() && (!entry.PasswordProtected || zarno.PasswordOK());
 }
 
-} // namespace
+}  // namespace
 
-bool TZarno::SetValue(uint16_t id, const TValue &value) {
-  TZarnoParam *entry = FindParam(id);
-  if (!entry)
-    return false;
-  if (!Loading && ValuesEqual(value, entry->Value()))
-    return false;
+bool TZarno::SetValue(uint16_t id, const TValue& value) {
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return false;
+  if (!Loading && ValuesEqual(value, entry->Value())) return false;
   entry->SetValue(value);
   return MayWrite(*this, *entry) && queue_.EnqueueWrite(*entry);
 }
 
 bool TZarno::SetValue(uint16_t id, std::span<const TValue> bytes) {
-  TZarnoParam *entry = FindParam(id);
-  if (!entry)
-    return false;
+  TZarnoParam* entry = FindParam(id);
+  if (!entry) return false;
   if (std::ssize(bytes) < entry->Size()) {
     throw TKalvistError("Cannot convert value, unknown data size");
   }
@@ -412,19 +376,17 @@ bool TZarno::SetValue(uint16_t id, std::span<const TValue> bytes) {
 }
 
 bool TZarno::ReadValue(uint16_t id) {
-  TZarnoParam *entry = FindParam(id);
+  TZarnoParam* entry = FindParam(id);
   return entry && queue_.EnqueueRead(*entry);
 }
 
 void TZarno::ObjectChanged(uint16_t id) {
   if (id == idEncryptedPassword) {
-    ShowMessageAsync("Encrypted password value is: " +
-                         std::to_string(EncryptedPassword()),
-                     0, mkInformation);
+    ShowMessageAsync("Encrypted password value is: " + std::to_string(EncryptedPassword()), 0,
+                     mkInformation);
     return;
   }
-  if (OnObjectChanged)
-    OnObjectChanged(*this, id);
+  if (OnObjectChanged) OnObjectChanged(*this, id);
 }
 
 // --- "Switches" ---
@@ -435,11 +397,12 @@ uint16_t TZarno::SwitchesValue() {
 }
 
 void TZarno::ApplySwitches(uint16_t value) {
-  if (value != SwitchesValue())
-    SetValue(idSwitches, TValue(value));
+  if (value != SwitchesValue()) SetValue(idSwitches, TValue(value));
 }
 
-bool TZarno::SwitchBit(int n) { return GetBit0(SwitchesValue(), n); }
+bool TZarno::SwitchBit(int n) {
+  return GetBit0(SwitchesValue(), n);
+}
 
 void TZarno::SetSwitchBit(int n, bool on) {
   uint16_t value = SwitchesValue();
@@ -449,8 +412,7 @@ void TZarno::SetSwitchBit(int n, bool on) {
 
 int TZarno::EngineType() {
   const uint16_t value = SwitchesValue();
-  // Bit 11 says whether the type sits in its new place (bits 9-10) or the old
-  // (7-8).
+  // Bit 11 says whether the type sits in its new place (bits 9-10) or the old (7-8).
   return static_cast<int>(GetBit0(value, 11) ? GetMaskedBits(value, 10, 2)
                                              : GetMaskedBits(value, 8, 2));
 }
@@ -463,4 +425,4 @@ void TZarno::SetEngineType(int type) {
   ApplySwitches(static_cast<uint16_t>(value));
 }
 
-} // namespace kalvist
+}  // namespace kalvist
