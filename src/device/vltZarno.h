@@ -33,8 +33,14 @@ inline constexpr int kChannelCount = 20;
 
 // The status lamps of object 10328, by bit; any bad-sensor bit lights kBadSensorLamp.
 inline constexpr std::array<const char*, 7> kStatusBitNames{
-    "ENGINE KNOCKING", "TRIP", "REDUCTION", "LOW RPM", "NO ISU PULSES", "SPURIOUS PULSE",
-    "EEPROM FAULT"};
+    "ENGINE KNOCKING",  // bit 0
+    "TRIP",             // bit 1
+    "REDUCTION",        // bit 2
+    "LOW RPM",          // bit 3
+    "NO ISU PULSES",    // bit 4
+    "SPURIOUS PULSE",   // bit 5
+    "EEPROM FAULT",     // bit 6
+};
 inline constexpr const char* kBadSensorLamp = "BAD SENSOR";
 inline constexpr uint16_t kNoPassword = 65535;
 
