@@ -28,8 +28,12 @@ void* operator new(std::size_t size) {
   if (void* p = std::malloc(size ? size : 1)) return p;
   throw std::bad_alloc();
 }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete(void* p) noexcept {
+  std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+  std::free(p);
+}
 
 namespace kalvist {
 namespace {
@@ -121,10 +125,11 @@ int Run(int reads, bool pace, uint16_t objectId) {
   std::printf("reads: %d (failed %d), object %u, %s\n", done, failed, objectId,
               pace ? "paced at 19200 baud" : "unpaced");
   std::printf("exchanges per second: %.1f\n", perSecond);
-  std::printf("turnaround p50: %.0f us, p99: %.0f us (%zu samples)\n",
-              Percentile(turnaround, 0.5), Percentile(turnaround, 0.99), turnaround.size());
+  std::printf("turnaround p50: %.0f us, p99: %.0f us (%zu samples)\n", Percentile(turnaround, 0.5),
+              Percentile(turnaround, 0.99), turnaround.size());
   std::printf("heap allocations per exchange: %.3f (%llu in all)\n",
-              static_cast<double>(allocations) / done, static_cast<unsigned long long>(allocations));
+              static_cast<double>(allocations) / done,
+              static_cast<unsigned long long>(allocations));
   if (pace) {
     // A read request is 9 bytes, the reply 7 + N; 10 bits a byte at 19200 baud.
     const double bytes = 9 + 7 + size;
@@ -145,9 +150,12 @@ int main(int argc, char** argv) {
   uint16_t object = 10293;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--reads" && i + 1 < argc) reads = std::atoi(argv[++i]);
-    else if (a == "--pace") pace = true;
-    else if (a == "--object" && i + 1 < argc) object = static_cast<uint16_t>(std::atoi(argv[++i]));
+    if (a == "--reads" && i + 1 < argc)
+      reads = std::atoi(argv[++i]);
+    else if (a == "--pace")
+      pace = true;
+    else if (a == "--object" && i + 1 < argc)
+      object = static_cast<uint16_t>(std::atoi(argv[++i]));
     else {
       std::fprintf(stderr, "usage: link-bench [--reads N] [--pace] [--object ID]\n");
       return 2;
