@@ -4,7 +4,6 @@
 #include <limits>
 #include <new>
 
-#include "KalvistError.h"
 #include "SafeFile.h"
 #include "vltCommObject.h"
 
@@ -104,13 +103,7 @@ TIniFile TIniFile::FromText(std::string_view text, std::string fileName) {
 }
 
 TIniFile TIniFile::LoadFromFile(const std::string& fileName) {
-  std::string bytes;
-  try {
-    bytes = ReadFileBytes(fileName, kMaxFileSize);
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot read file \"" + fileName + "\": " + e.Text);
-  }
-  return FromText(bytes, fileName);
+  return FromText(ReadFileBytes(fileName, kMaxFileSize), fileName);
 }
 
 bool TIniFile::SectionExists(std::string_view section) const {
@@ -185,11 +178,7 @@ std::string TIniFile::ToText() const {
 }
 
 void TIniFile::SaveToFile(const std::string& fileName) const {
-  try {
-    WriteFileAtomically(fileName, ToText());
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot save file \"" + fileName + "\": " + e.Text);
-  }
+  WriteFileAtomically(fileName, ToText());
 }
 
 }  // namespace kalvist

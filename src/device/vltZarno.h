@@ -87,6 +87,7 @@ struct TSwVersionFlags {
 TSwVersionFlags SwVersionFlags(uint8_t zarnoMode, int32_t swVersion);
 
 class TZarno;
+class TIniFile;
 using TZarnoNotify = std::function<void(TZarno& sender)>;
 using TObjectEvent = std::function<void(TZarno& sender, uint16_t aCommObjID)>;
 using TTransferEvent =
@@ -216,6 +217,26 @@ class TZarno {
   TFiringTable GetFiringToCylinder() const;
   void SetFiringToCylinder(const TFiringTable& table);
   void WriteCylinderConfiguration();
+
+  // ---- Parameter files (ZarnoFiles.cpp) ----
+  // 1 (".zrn") for the 20-sensor unit below 2.5, 2 (".zr2") for the 2-sensor unit below
+  // 1.3, else 0 (".zrp"). Throws "TZarno.GetSaveFileFormat: Unspecified ZarnoMode." for
+  // a mode other than 0..2.
+  uint8_t GetSaveFileFormat() const;
+  // The file of that format: the identification (format 0), every catalogue entry in
+  // catalogue order, and in mode 2 the cylinder configuration.
+  TIniFile SaveToIni(uint8_t format) const;
+  // Saves in the current format. A failure is shown with its reason (ShowError) and
+  // leaves an existing file as it was; returns whether the file was written.
+  bool SaveToFile(const std::string& fileName);
+  // Whether the current access level may write every catalogue entry the file's
+  // "parameters" section names; `needed` is the least privileged level that may.
+  bool CheckFileAccess(const TIniFile& ini, uint8_t& needed) const;
+  // Applies the file's values to the catalogue entries it names, each written even when
+  // unchanged, then in mode 2 its cylinder configuration. Throws the conversion error of
+  // a value its entry cannot take; the entries before it keep their new values.
+  void LoadFromIni(const TIniFile& ini);
+  // ---- end of parameter files ----
 
   // --- State the callers read ---
   double MaxIntensity = 0;

@@ -75,9 +75,7 @@ void SyncFolder(const std::filesystem::path& target) {
   if (fd.Get() >= 0) ::fsync(fd.Get());
 }
 
-}  // namespace
-
-std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
+std::string ReadWhole(const std::string& path, size_t maxBytes) {
   TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) ThrowErrno(errno);
   std::string bytes;
@@ -96,7 +94,7 @@ std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
   }
 }
 
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+void WriteThroughTemporary(const std::string& path, std::string_view bytes) {
   const std::filesystem::path target(path);
   auto [rawFd, temporary] = CreateTemporary(target);
   TFd fd(rawFd);
@@ -114,6 +112,24 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
     throw;
   }
   SyncFolder(target);
+}
+
+}  // namespace
+
+std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
+  try {
+    return ReadWhole(path, maxBytes);
+  } catch (const TKalvistError& e) {
+    throw TKalvistError("Cannot read file \"" + path + "\": " + e.Text);
+  }
+}
+
+void WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  try {
+    WriteThroughTemporary(path, bytes);
+  } catch (const TKalvistError& e) {
+    throw TKalvistError("Cannot save file \"" + path + "\": " + e.Text);
+  }
 }
 
 }  // namespace kalvist

@@ -10,13 +10,14 @@
 
 namespace kalvist {
 
-// The file's bytes. Throws TKalvistError with the reason (the system's error text, or
-// "file is larger than N bytes") when the file cannot be read whole within maxBytes.
+// The file's bytes. Throws TKalvistError "Cannot read file "<path>": <reason>" (the
+// system's error text, or "file is larger than N bytes") when the file cannot be read
+// whole within maxBytes.
 std::string ReadFileBytes(const std::string& path, size_t maxBytes);
 
 // Replaces the file at `path` with `bytes`; an existing file keeps its permissions. On
 // failure the old file is left as it was, the temporary file is removed, and
-// TKalvistError carries the reason.
+// TKalvistError says "Cannot save file "<path>": <reason>".
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 }  // namespace kalvist

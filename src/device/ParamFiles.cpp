@@ -1,0 +1,287 @@
+#include "ParamFiles.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "KalvistError.h"
+#include "MessageThread.h"
+#include "P16Import.h"
+#include "vltZarno.h"
+
+namespace kalvist {
+
+namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+void WriteIdentification(TIniFile& ini, int32_t kind, int32_t version) {
+  ini.WriteInteger(kIdentificationSection, kFileVersionKey, 0);
+  ini.WriteInteger(kIdentificationSection, kHWTypeKey, kind);
+  ini.WriteInteger(kIdentificationSection, kSWVersionKey, version);
+}
+
+void CopySection(const TIniFile& from, TIniFile& to, std::string_view section) {
+  for (const std::string& key : from.Keys(section)) {
+    to.WriteString(section, key, from.ReadString(section, key, {}));
+  }
+}
+
+std::string FrequencyAdjustText(std::string_view filter, int32_t min, int32_t max, int32_t loaded,
+                                int32_t adjusted) {
+  char text[200];
+  std::snprintf(text, sizeof text,
+                " frequency range for curently connected device is %d Hz to %d Hz.\r\n"
+                "Loaded frequency is %d Hz and will be adjusted to %d Hz",
+                min, max, loaded, adjusted);
+  return std::string(filter) + text;
+}
+
+// A filter frequency outside what the connected firmware accepts is set to the nearer
+// limit in the file, and the user is told.
+void ClampFrequency(TIniFile& ini, std::string_view key, std::string_view filter, int32_t min,
+                    int32_t max, const TParamFileHooks& hooks) {
+  if (!ini.ValueExists(kParametersSection, key)) return;
+  const int32_t loaded = ini.ReadInteger(kParametersSection, key, 0);
+  const int32_t adjusted = std::clamp(loaded, min, max);
+  if (adjusted == loaded) return;
+  ini.WriteInteger(kParametersSection, key, adjusted);
+  const std::string text = FrequencyAdjustText(filter, min, max, loaded, adjusted);
+  if (hooks.ShowInformation) {
+    hooks.ShowInformation(text);
+  } else {
+    ShowMessageAsync(text, 0, mkInformation);
+  }
+}
+
+// The firmware version from which a hardware kind takes the window in degrees; none for
+// the third kind, which converts nothing.
+std::optional<int32_t> FirstDegreeVersion(uint8_t zarnoMode) {
+  switch (zarnoMode) {
+    case 0:
+      return 25;
+    case 1:
+      return 13;
+    default:
+      return std::nullopt;
+  }
+}
+
+// False when the conversion was cancelled.
+bool ConvertFileWindow(const TZarno& zarno, TIniFile& ini, int32_t fileVersion,
+                       const TParamFileHooks& hooks) {
+  if (!ini.ValueExists(kParametersSection, "WindowWidth") &&
+      !ini.ValueExists(kParametersSection, "WindowDelay")) {
+    return true;
+  }
+  const std::optional<int32_t> firstDegreeVersion = FirstDegreeVersion(zarno.ZarnoMode());
+  if (!firstDegreeVersion || (fileVersion >= *firstDegreeVersion) == zarno.WindowInDegrees()) {
+    return true;
+  }
+  TWindowConversionRequest request;
+  request.Direction = zarno.WindowInDegrees() ? TWindowDirection::MicrosecondsToDegrees
+                                              : TWindowDirection::DegreesToMicroseconds;
+  request.Source = {ini.ReadInteger(kParametersSection, "WindowDelay", 1000),
+                    ini.ReadInteger(kParametersSection, "WindowWidth", 1500)};
+  request.FourStroke = (ini.ReadInteger(kParametersSection, "Switches", 0) & 1) != 0;
+  request.Limits.MaxDelayDegrees = zarno.MaxWindowDelayDegrees();
+  const std::optional<TWindowPair> converted =
+      hooks.ConvertWindow ? hooks.ConvertWindow(request) : std::nullopt;
+  if (!converted) return false;
+  ini.WriteInteger(kParametersSection, "WindowDelay", converted->Delay);
+  ini.WriteInteger(kParametersSection, "WindowWidth", converted->Width);
+  return true;
+}
+
+// False when the window conversion was cancelled.
+bool AdaptToFirmware(const TZarno& zarno, TIniFile& ini, int32_t fileVersion,
+                     const TParamFileHooks& hooks) {
+  int32_t min = 0;
+  int32_t max = 0;
+  TZarno::FrequencyRange(zarno.FrequencyRangeKind(), min, max);
+  ClampFrequency(ini, "KnockFilterFrequency", "Knocking", min, max, hooks);
+  ClampFrequency(ini, "RefFilterFrequency", "Reference", min, max, hooks);
+  return ConvertFileWindow(zarno, ini, fileVersion, hooks);
+}
+
+// Connected: the file must suit the controller. Nothing when it does.
+std::optional<std::string> CheckAgainstController(const TZarno& zarno, const TIniFile& ini,
+                                                  int32_t kind) {
+  if (kind != zarno.ZarnoMode()) return "Parameters file is for diferent version of hardware";
+  uint8_t needed = 0;
+  if (zarno.CheckFileAccess(ini, needed)) return std::nullopt;
+  return "Cannot write parameters file because some parameters required " +
+         TZarno::AccessLevelName(needed) + " access level.\r\nYou have only " +
+         TZarno::AccessLevelName(zarno.AccessLevel()) + " access level.";
+}
+
+TParamFileResult ImportP16File(TZarno& zarno, const std::string& fileName,
+                               const TParamFileHooks& hooks) {
+  TZarnoPageTarget deviceTarget(zarno);
+  IParamPageTarget& target = hooks.PageTarget ? *hooks.PageTarget : deviceTarget;
+  try {
+    ImportP16(fileName, target, hooks.ConvertWindow);
+    return TParamFileResult::Loaded;
+  } catch (const TKalvistError& e) {
+    zarno.ShowError("Error reading old parameters file: " + e.Text);
+    return TParamFileResult::Failed;
+  }
+}
+
+}  // namespace
+
+std::string SaveFileExtension(uint8_t format) {
+  switch (format) {
+    case 1:
+      return ".zrn";
+    case 2:
+      return ".zr2";
+    default:
+      return ".zrp";
+  }
+}
+
+std::string SaveFileFilter(uint8_t format) {
+  const std::string extension = SaveFileExtension(format);
+  return "parameter file (*" + extension + ")|*" + extension;
+}
+
+std::string OpenFileFilter(bool connected, uint8_t zarnoMode) {
+  if (!connected) {
+    return "parameter files (*.zrn;*.zr2;*.zrp)|*.zrn;*.zr2;*.zrp|parameters (*.p16)|*.p16";
+  }
+  switch (zarnoMode) {
+    case 0:
+      return "parameter files (*.zrn;*.zrp)|*.zrn;*.zrp";
+    case 1:
+      return "parameter files (*.zr2;*.zrp)|*.zr2;*.zrp";
+    default:
+      throw TKalvistError("TmSetUp.actOpenParamFileExecute - undefined mode");
+  }
+}
+
+std::string FileExtension(std::string_view fileName) {
+  const size_t dot = fileName.find_last_of("./");
+  if (dot == std::string_view::npos || fileName[dot] != '.') return {};
+  std::string extension(fileName.substr(dot));
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return extension;
+}
+
+TWindowDecision ConvertAtSpeed(int32_t rpm) {
+  const int32_t speed = ClampWindowSpeed(rpm);
+  return [speed](const TWindowConversionRequest& request) -> std::optional<TWindowPair> {
+    return ClampToLimits(request.Direction, ConvertWindow(request.Direction, request.Source, speed),
+                         request.Limits);
+  };
+}
+
+void RenameSection(TIniFile& ini, std::string_view from, std::string_view to) {
+  if (SameName(from, to)) return;
+  for (const std::string& key : ini.Keys(from)) {
+    ini.WriteString(to, key, ini.ReadString(from, key, {}));
+    ini.DeleteKey(from, key);
+  }
+  ini.EraseSection(from);
+}
+
+void ConvertOldFile(TIniFile& ini) {
+  if (ini.SectionExists(kParameters2Section)) {
+    RenameSection(ini, kParameters2Section, kParametersSection);
+    WriteIdentification(ini, 1, 12);
+  } else if (ini.ValueExists(kParametersSection, "Gain1")) {
+    WriteIdentification(ini, 0, 24);
+  } else {
+    WriteIdentification(ini, 0, 19);
+  }
+}
+
+std::optional<std::string> CheckParamFile(const TIniFile& ini, const std::string& programTitle) {
+  const bool complete = ini.SectionExists(kIdentificationSection) &&
+                        ini.SectionExists(kParametersSection) &&
+                        ini.ValueExists(kIdentificationSection, kFileVersionKey) &&
+                        ini.ValueExists(kIdentificationSection, kHWTypeKey) &&
+                        ini.ValueExists(kIdentificationSection, kSWVersionKey);
+  if (!complete) return "Invalid parameters file: \"" + ini.FileName() + "\"";
+  if (ini.ReadInteger(kIdentificationSection, kFileVersionKey, 0) > 0) {
+    return "Parameters file was created by newer version of " + programTitle;
+  }
+  const int32_t kind = ini.ReadInteger(kIdentificationSection, kHWTypeKey, 0);
+  if (kind < 0 || kind > 2) {
+    return "Parameters file is for unknown hardware (HWType " + std::to_string(kind) + ")";
+  }
+  return std::nullopt;
+}
+
+TIniFile NewLayout(const TIniFile& ini) {
+  TIniFile layout(ini.FileName());
+  WriteIdentification(layout, ini.ReadInteger(kIdentificationSection, kHWTypeKey, 0),
+                      ini.ReadInteger(kIdentificationSection, kSWVersionKey, 25));
+  layout.WriteInteger(kIdentificationSection, kFileVersionKey,
+                      ini.ReadInteger(kIdentificationSection, kFileVersionKey, 0));
+  CopySection(ini, layout, kParametersSection);
+  CopySection(ini, layout, kCylinderSection);
+  return layout;
+}
+
+TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks) {
+  std::optional<std::string> refusal = CheckParamFile(ini, hooks.ProgramTitle);
+  const int32_t kind = ini.ReadInteger(kIdentificationSection, kHWTypeKey, 0);
+  const int32_t version = ini.ReadInteger(kIdentificationSection, kSWVersionKey, 25);
+  if (!refusal && zarno.IsConnected()) refusal = CheckAgainstController(zarno, ini, kind);
+  if (refusal) {
+    zarno.ShowError(*refusal);
+    return TParamFileResult::Failed;
+  }
+  if (zarno.IsConnected()) {
+    if (version != zarno.SwVersion() && !AdaptToFirmware(zarno, ini, version, hooks)) {
+      return TParamFileResult::Cancelled;
+    }
+  } else {
+    zarno.SetZarnoMode(static_cast<uint8_t>(kind));
+    if (hooks.SelectOfflineVersion) {
+      hooks.SelectOfflineVersion(version);
+    } else {
+      zarno.SetOfflineSWversion(version);
+    }
+  }
+  try {
+    zarno.LoadFromIni(ini);
+    return TParamFileResult::Loaded;
+  } catch (const TKalvistError& e) {
+    zarno.ShowError(e.Text);
+    return TParamFileResult::Failed;
+  }
+}
+
+TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
+                               const TParamFileHooks& hooks) {
+  const std::string extension = FileExtension(fileName);
+  TParamFileResult result = TParamFileResult::Failed;
+  if (extension == ".p16") {
+    if (!zarno.IsConnected()) {
+      zarno.NumMaxChannels = 16;
+      zarno.SetZarnoMode(0);
+    }
+    result = ImportP16File(zarno, fileName, hooks);
+    if (hooks.RefreshForDevice) hooks.RefreshForDevice();
+  } else {
+    try {
+      TIniFile ini = TIniFile::LoadFromFile(fileName);
+      if (extension != ".zrp") ConvertOldFile(ini);
+      result = ApplyParamFile(zarno, ini, hooks);
+    } catch (const TKalvistError& e) {
+      zarno.ShowError(e.Text);  // the file could not be read
+    }
+    if (extension != ".zrp" && hooks.RefreshForDevice) hooks.RefreshForDevice();
+  }
+  if (!zarno.IsConnected() && hooks.ShowOfflineDevice) hooks.ShowOfflineDevice();
+  return result;
+}
+
+}  // namespace kalvist
