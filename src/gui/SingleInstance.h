@@ -1,0 +1,29 @@
+// One running program per settings file: a second start asks the first to come to the
+// front and ends.
+#pragma once
+
+#include <QLocalServer>
+#include <QString>
+#include <functional>
+
+namespace kalvist {
+
+class TSingleInstance {
+ public:
+  // `key` names the instance (e.g. the settings file's path); it is hashed into a
+  // server name of the current user.
+  explicit TSingleInstance(const QString& key);
+
+  // True when this process is the first: it then listens for later starts. False when
+  // another instance runs; that one has been asked to come to the front.
+  bool BecomePrimary();
+
+  // Raised in the first instance when a later start asks for it.
+  std::function<void()> OnActivate;
+
+ private:
+  QString name_;
+  QLocalServer server_;
+};
+
+}  // namespace kalvist

@@ -1,0 +1,68 @@
+#include <QPainter>
+
+#include "ComInfoList.h"
+#include "Main.h"
+#include "StatusPanels.h"
+#include "TextCodec.h"
+
+namespace kalvist {
+
+TPanelPaint ConnectionPanelPaint(uint8_t connectionState, const std::string& portPath) {
+  switch (connectionState) {
+    case 1:
+      return {"Connecting...", QColor(Qt::yellow)};
+    case 2:
+      return {"Connected to: " + QString::fromStdString(PortLabel(portPath)), QColor(0, 255, 0)};
+    default:
+      return {"Offline", QColor()};
+  }
+}
+
+QString ConnectedSwVersionText(int versionTimesTen) {
+  // Integer arithmetic: a printf of the quotient would follow the locale's decimal comma.
+  return QString("SW ver: %1.%2").arg(versionTimesTen / 10).arg(versionTimesTen % 10);
+}
+
+void TmSetUp::CreateStatusBar() {
+  sbMain = new TVltStatusBar(this);
+  sbMain->setObjectName("sbMain");
+  QFont font("Tahoma");
+  font.setPointSize(8);
+  for (const int width : {240, 130, 120, 450, 50}) {
+    TVltStatusPanel panel;
+    panel.Width = width;
+    panel.Font = font;
+    const int index = sbMain->PanelCount();
+    if (index == spConnection || index == spUnitName) panel.Style = TPanelStyle::OwnerDraw;
+    sbMain->AddPanel(panel);
+  }
+  sbMain->OnDrawPanel = [this](TVltStatusBar&, int panel, QPainter& painter, const QRect& rect) {
+    sbMainDrawPanel(panel, painter, rect);
+  };
+  setStatusBar(sbMain);
+}
+
+void TmSetUp::sbMainDrawPanel(int panel, QPainter& painter, const QRect& rect) {
+  QString text;
+  if (panel == spConnection) {
+    const TPanelPaint paint = ConnectionPanelPaint(Zarno->ConnectionState, Zarno->PortPath());
+    if (paint.Fill.isValid()) painter.fillRect(rect, paint.Fill);
+    text = paint.Text;
+  } else if (panel == spUnitName) {
+    text = FromCp1252(Zarno->ZarnoName());
+  }
+  painter.setPen(Qt::black);
+  painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+QString TmSetUp::WindowCaption() const {
+  QString caption = QString("%1 [%2]").arg(ProgramTitle, ProgramVersion);
+  if (Zarno->HasParam(idSetpointsIdName)) {
+    if (const std::optional<TValue> name = Zarno->GetValue(idSetpointsIdName)) {
+      caption += " - " + FromCp1252(name->AsString());
+    }
+  }
+  return caption;
+}
+
+}  // namespace kalvist

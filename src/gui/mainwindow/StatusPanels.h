@@ -1,0 +1,22 @@
+// What the owner-drawn connection panel of the status bar shows in each connection state.
+#pragma once
+
+#include <QColor>
+#include <QString>
+#include <cstdint>
+#include <string>
+
+namespace kalvist {
+
+struct TPanelPaint {
+  QString Text;
+  QColor Fill;  // invalid: the bar's own background
+};
+
+// 0 offline, 1 connecting, 2 connected; `portPath` is the connected port's device path.
+TPanelPaint ConnectionPanelPaint(uint8_t connectionState, const std::string& portPath);
+
+// "SW ver: 2.5": ten times the version printed with a point, whatever the locale.
+QString ConnectedSwVersionText(int versionTimesTen);
+
+}  // namespace kalvist
