@@ -39,7 +39,7 @@ void AddGlobalOptions(CLI::App& app, TCommandLine& cl) {
   app.add_option("--port", s.Port, "Serial device (default: the built-in simulator)");
   app.add_option("--timeout", s.TimeoutMs, "Reply time-out in ms")->capture_default_str();
   app.add_option("--retries", s.Retries, "Repeats of a failed frame")->capture_default_str();
-  app.add_option("--access", s.AccessNumber, "Access number")->capture_default_str();
+  app.add_option("--access", s.AccessNumber, "Access number (0..255)")->default_str("0");
   app.add_option("--password", s.Password, "Password to enter after connecting (0..65535)");
   app.add_flag("--json", cl.Json, "JSON output");
   app.add_flag("--trace", s.Trace, "Every frame sent and received, in hex, to stderr");
