@@ -34,7 +34,8 @@ bool TvltZarnoConnection::Send(const TLinkRequest& request) {
   if (soundMode_) {
     BuildFrame(request);
     busy_ = true;
-    QueueTransmit({sendBuffer_.data(), sendLength_}, false, false, 0);
+    // No reply follows; the time-out only bounds the write itself.
+    QueueTransmit({sendBuffer_.data(), sendLength_}, false, false, kSoundReadTimeout);
     return true;
   }
   if (request.ObjectID != kStartSoundId || state_ != 1) return TvltDirectConnection::Send(request);
