@@ -6,6 +6,7 @@
 
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "RecordCommand.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ struct TCommandLine {
   uint32_t IntervalMs = 100;
   uint16_t NewPassword = 0;
   uint8_t Level = 0;
+  TRecordOptions Record;
 };
 
 constexpr const char* kFooter =
@@ -60,6 +62,7 @@ struct TCommands {
   CLI::App* Monitor;
   CLI::App* PasswordChange;
   CLI::App* EncryptedPassword;
+  CLI::App* Record;
 };
 
 TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
@@ -87,6 +90,7 @@ TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
       ->capture_default_str();
   c.EncryptedPassword =
       app.add_subcommand("encrypted-password", "Ask the controller for the encrypted password");
+  c.Record = AddRecordCommand(app, cl.Record);
   for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
   c.PasswordChange->fallthrough();
   return c;
@@ -110,6 +114,7 @@ int Run(const TCommandLine& cl, const TCommands& c) {
   if (c.Read->parsed()) return RunRead(session, cl.Names, cl.Json);
   if (c.Write->parsed()) return RunWrite(session, SplitAssignments(cl.Assignments), cl.Json);
   if (c.Dump->parsed()) return RunDump(session, cl.Json);
+  if (c.Record->parsed()) return RunRecord(session, cl.Record, cl.Json);
   if (c.Monitor->parsed()) return RunMonitor(session, cl.Count, cl.IntervalMs, cl.Json);
   if (c.PasswordChange->parsed()) {
     return RunPasswordChange(session, cl.NewPassword, cl.Level, cl.Json);

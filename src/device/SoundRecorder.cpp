@@ -108,7 +108,7 @@ void TSoundRecorder::Record(const std::string& file, const TActiveSensor& sensor
   if (OnAfterRecording) OnAfterRecording();
 }
 
-void TSoundRecorder::RecordOne(int index) {
+void TSoundRecorder::RecordOne(int index, int32_t seconds) {
   if (index < 0 || index >= static_cast<int>(Sensors.size())) {
     if (OnMessage) OnMessage("Index of selected sensor is out of range: " + Decimal(index));
     return;
@@ -116,7 +116,7 @@ void TSoundRecorder::RecordOne(int index) {
   const TActiveSensor sensor = Sensors[static_cast<size_t>(index)];
   const auto file = ChooseFile(BuildSoundFileName(sensor));
   if (!file) return;
-  Record(*file, sensor, 0);
+  Record(*file, sensor, seconds);
   if (zarno_.SoundError != 0) zarno_.Disconnect();
 }
 

@@ -66,8 +66,8 @@ class TSoundRecorder {
   void BuildSensorList();
   std::string BuildSoundFileName(const TActiveSensor& sensor) const;
 
-  // One sensor by its index in Sensors, without a time limit.
-  void RecordOne(int index);
+  // One sensor by its index in Sensors; without a time limit (0) the user ends it.
+  void RecordOne(int index, int32_t seconds = 0);
   // Every sensor, or only the analysed ones, for RecordLength seconds each.
   void RecordAll(bool selectedOnly);
   void RecordOneSensor();
