@@ -25,11 +25,12 @@ std::optional<int> WholeNumber(const std::string& text) {
   return value;
 }
 
-// Text before the first "MODEM" of the name after its 8-character device prefix.
+// Text before the first "MODEM" of the name after its 8-character device prefix (none
+// when the word stands only in the prefix).
 std::string ModemDescription(const std::string& name) {
   const std::string rest = name.size() > 8 ? name.substr(8) : "";
   const size_t at = Upper(rest).find("MODEM");
-  return rest.substr(0, at == std::string::npos ? rest.size() : at) + " Modem";
+  return (at == std::string::npos ? "" : rest.substr(0, at)) + " Modem";
 }
 
 }  // namespace
