@@ -134,8 +134,9 @@ void TAsCheckBox::mousePressEvent(QMouseEvent* event) {
 }
 
 void TAsCheckBox::mouseDoubleClickEvent(QMouseEvent* event) {
-  // The second click of a double click counts as one more press.
-  mousePressEvent(event);
+  // The second click of a double click has already come as a press of its own, so a
+  // double click toggles twice; the base class would count it once more.
+  event->accept();
 }
 
 void TAsCheckBox::keyReleaseEvent(QKeyEvent* event) {
