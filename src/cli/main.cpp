@@ -6,6 +6,7 @@
 
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "FileCommands.h"
 #include "RecordCommand.h"
 
 namespace {
@@ -21,6 +22,7 @@ struct TCommandLine {
   uint32_t IntervalMs = 100;
   uint16_t NewPassword = 0;
   uint8_t Level = 0;
+  TFileOptions Files;
   TRecordOptions Record;
 };
 
@@ -62,6 +64,7 @@ struct TCommands {
   CLI::App* Monitor;
   CLI::App* PasswordChange;
   CLI::App* EncryptedPassword;
+  TFileCommands Files;
   CLI::App* Record;
 };
 
@@ -91,6 +94,7 @@ TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
   c.EncryptedPassword =
       app.add_subcommand("encrypted-password", "Ask the controller for the encrypted password");
   c.Record = AddRecordCommand(app, cl.Record);
+  c.Files = AddFileCommands(app, cl.Files);
   for (CLI::App* sub : app.get_subcommands({})) sub->fallthrough();
   c.PasswordChange->fallthrough();
   return c;
@@ -107,6 +111,7 @@ std::vector<TAssignment> SplitAssignments(const std::vector<std::string>& texts)
 
 int Run(const TCommandLine& cl, const TCommands& c) {
   if (c.Ports->parsed()) return RunPorts(cl.Json);
+  if (c.Files.Parsed()) return RunFileCommand(c.Files, cl.Files, cl.Session, cl.Json);
   TCliSession session(cl.Session);
   const int opened = session.Open();
   if (c.Info->parsed()) return RunInfo(session, opened, cl.Json);

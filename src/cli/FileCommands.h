@@ -1,0 +1,45 @@
+// The parameter-file commands of the command-line tool: save, load, convert, show and
+// diff. Only save and load without --offline, and diff with the word "controller", open
+// a connection; the others work on files alone. Each returns its exit status
+// (TExitCode; diff: 0 equal, 1 different, 2 an error, 3 no controller).
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include <optional>
+#include <string>
+
+#include "CliSession.h"
+#include "WindowConversion.h"
+
+namespace kalvist::cli {
+
+struct TFileOptions {
+  std::string File;    // save, load, show
+  std::string Input;   // convert
+  std::string Output;  // convert
+  std::string A;       // diff: a file or "controller"
+  std::string B;
+  bool Offline = false;
+  int Kind = 20;                  // offline parameter set: 20, 2 or 3
+  std::optional<int> Firmware{};  // offline: version times ten; default the newest supported
+  int Speed = kDefaultWindowSpeed;
+  bool CancelConversion = false;
+};
+
+struct TFileCommands {
+  CLI::App* Save = nullptr;
+  CLI::App* Load = nullptr;
+  CLI::App* Convert = nullptr;
+  CLI::App* Show = nullptr;
+  CLI::App* Diff = nullptr;
+
+  bool Parsed() const;
+};
+
+TFileCommands AddFileCommands(CLI::App& app, TFileOptions& options);
+// Runs the parsed command; `session` describes the connection for those that need one.
+int RunFileCommand(const TFileCommands& commands, const TFileOptions& options,
+                   const TSessionOptions& session, bool json);
+
+}  // namespace kalvist::cli
