@@ -136,7 +136,8 @@ int main(int argc, char* argv[]) {
     };
     if (!mainWindow.TerminateRequested()) {
       mainWindow.show();
-      if (options.Demo) {
+      // A picture of the Setup dialog shows the simulator in the list, not connected.
+      if (options.Demo && options.GrabDialog != "setup") {
         QTimer::singleShot(0, &mainWindow,
                            [&] { mainWindow.ConnectTo(simulatorPath, kSimulatorPort); });
       }
