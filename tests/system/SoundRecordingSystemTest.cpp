@@ -1,0 +1,215 @@
+// Sound recording end to end: the device object and the recorder on the real link,
+// against the simulated controller's stream over a pseudo-terminal. Every file must be
+// one that sox reads as the recording it is.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "EventLoop.h"
+#include "MessageThread.h"
+#include "RunProcess.h"
+#include "SoundRecorder.h"
+#include "ZarnoFixture.h"
+#include "ZarnoSimulator.h"
+#include "fZarnoSound.h"
+
+namespace kalvist {
+namespace {
+
+namespace fs = std::filesystem;
+using sim::TStreamFault;
+using sim::TStreamFaultKind;
+
+constexpr uint64_t kWaitMs = 20000;  // only a hang reaches it
+
+// What sox says of a file: one `soxi -X` query.
+std::string Soxi(const std::string& option, const fs::path& file) {
+  const std::string command = "soxi " + option + " '" + file.string() + "' 2>/dev/null";
+  FILE* pipe = popen(command.c_str(), "r");
+  if (!pipe) return "";
+  char line[256] = {};
+  const bool got = std::fgets(line, sizeof line, pipe) != nullptr;
+  pclose(pipe);
+  std::string text = got ? line : "";
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+  return text;
+}
+
+// sox reads the file as two channels of 16-bit signed samples at 41000 Hz, and as
+// many of them as the file holds.
+void ExpectPlayable(const fs::path& file) {
+  SCOPED_TRACE(file.string());
+  ASSERT_TRUE(fs::exists(file));
+  const auto size = fs::file_size(file);
+  ASSERT_GE(size, 24u);
+  EXPECT_EQ(Soxi("-c", file), "2");
+  EXPECT_EQ(Soxi("-r", file), "41000");
+  EXPECT_EQ(Soxi("-b", file), "16");
+  EXPECT_EQ(Soxi("-e", file), "Signed Integer PCM");
+  EXPECT_EQ(Soxi("-s", file), std::to_string((size - 24) / 4));
+}
+
+class SoundRecordingSystemTest : public ::testing::Test {
+ protected:
+  SoundRecordingSystemTest() {
+    folder = fs::temp_directory_path() / ("kalvist-sound-sys-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    SetMessageSink(&sink);
+  }
+  ~SoundRecordingSystemTest() override {
+    zarno.reset();
+    SetMessageSink(nullptr);
+    fs::remove_all(folder);
+  }
+
+  void Connect(sim::TSimOptions options = {}) {
+    if (!simulator) {
+      simulator = std::make_unique<sim::TZarnoSimulator>(options);
+      path = simulator->Start();
+      zarno = std::make_unique<TZarno>(loop);
+      zarno->SetPortPath(path);
+      zarno->SetSoundForm(std::make_unique<TfmZarnoSoundHeadless>(loop));
+    }
+    zarno->Connect();
+    ASSERT_TRUE(loop.RunUntil([this] { return zarno->IsConnected(); }, kWaitMs));
+  }
+
+  // A read through the queue, as the poll timer's would be.
+  bool ReadWorks() {
+    bool done = false;
+    int result = -1;
+    zarno->OnTransferResult = [&](TZarno&, uint16_t, bool, int r) {
+      done = true;
+      result = r;
+    };
+    if (!zarno->ReadValue(idCylinderCount)) return false;
+    loop.RunUntil([&] { return done; }, kWaitMs);
+    zarno->OnTransferResult = nullptr;
+    return done && result == 0;
+  }
+
+  void AwaitFinished() {
+    ASSERT_TRUE(loop.RunUntil([this] { return !zarno->SoundFileOpen(); }, kWaitMs));
+  }
+
+  TEventLoop loop;
+  test::TRecordingSink sink;
+  fs::path folder;
+  std::string path;
+  std::unique_ptr<sim::TZarnoSimulator> simulator;
+  std::unique_ptr<TZarno> zarno;
+};
+
+TEST_F(SoundRecordingSystemTest, RecordingLongerThanTheKeepAliveLapseIsPlayable) {
+  Connect();
+  const fs::path file = folder / "long.au";
+  zarno->RecordSound(file.string(), "4", 3, 4);  // the stream lives on keep-alives
+  AwaitFinished();
+  ExpectPlayable(file);
+  const auto frames = (fs::file_size(file) - 24) / 4;
+  EXPECT_NEAR(frames / 41000.0, 3.0, 0.3);  // the simulator streams at the nominal rate
+  EXPECT_EQ(zarno->SoundError, 0);
+  EXPECT_TRUE(sink.messages.empty());
+  EXPECT_EQ(simulator->Counters().StopAcks, 1u);
+  EXPECT_EQ(simulator->GetObject(kSoundSensorId), std::vector<uint8_t>{3});
+  EXPECT_TRUE(ReadWorks());
+}
+
+TEST_F(SoundRecordingSystemTest, AllSensorsOfTheTwoSensorUnitOneFileEach) {
+  sim::TSimOptions options;
+  options.Kind = 2;
+  Connect(options);
+  zarno->SetZarnoNames(1, "Z2");
+  TSoundRecorder recorder(*zarno, loop);
+  recorder.SoundFolder = folder.string();
+  recorder.RecordLength = 1;
+  recorder.BuildSensorList();
+  recorder.RecordAll(false);
+  ASSERT_TRUE(loop.RunUntil([&] { return !recorder.Busy(); }, kWaitMs));
+  ASSERT_EQ(recorder.FilesWritten.size(), 2u);
+  EXPECT_NE(recorder.FilesWritten[0].find("_#A.au"), std::string::npos);
+  EXPECT_NE(recorder.FilesWritten[1].find("_#B.au"), std::string::npos);
+  for (const auto& file : recorder.FilesWritten) ExpectPlayable(file);
+  EXPECT_EQ(simulator->Counters().StopAcks, 2u);
+}
+
+struct TFaultCase {
+  const char* Name;
+  TStreamFault Fault;
+  int SoundError;
+};
+
+TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
+  const TFaultCase cases[] = {
+      {"skipped counter", {TStreamFaultKind::SkipCounter, 0}, 5},
+      {"bad check", {TStreamFaultKind::CorruptCrc, 0}, 2},
+      {"garbage", {TStreamFaultKind::Garbage, 0}, 2},
+      {"error block", {TStreamFaultKind::ErrorBlock, 0xF0}, 115},
+      {"error block that keeps the connection", {TStreamFaultKind::ErrorBlock, 0xD4}, 143},
+      {"silence", {TStreamFaultKind::Silence, 0}, 1},
+  };
+  for (const TFaultCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    if (!zarno || !zarno->IsConnected()) Connect();
+    sink.messages.clear();
+    zarno->SoundError = 0;
+    const TTimerId inject = loop.StartTimer(300, [&] { simulator->InjectStreamFault(c.Fault); });
+    const fs::path file = folder / (std::string(c.Name) + ".au");
+    zarno->RecordSound(file.string(), "1", 10, 1);
+    loop.StopTimer(inject);
+    AwaitFinished();
+    EXPECT_EQ(zarno->SoundError, c.SoundError);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].Text, "Error writing sound data. Disconnected.");
+    ExpectPlayable(file);
+    EXPECT_GT(fs::file_size(file), 24u);
+    // 143 leaves the connection to the caller; every other code has closed it.
+    EXPECT_EQ(zarno->IsConnected(), c.SoundError == 143);
+    if (!zarno->IsConnected()) Connect();
+    EXPECT_TRUE(ReadWorks());
+  }
+}
+
+TEST_F(SoundRecordingSystemTest, CliRecordsEverySensorAndPrintsTheFiles) {
+  const auto run =
+      test::RunProcess(KALVIST_CLI_PATH, {"--json", "--sim-kind", "2", "record", "--sensor", "ALL",
+                                          "--seconds", "1", "--dir", folder.string()});
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const auto files = nlohmann::json::parse(run.Out).at("files");
+  ASSERT_EQ(files.size(), 2u);
+  for (const auto& file : files) ExpectPlayable(file.get<std::string>());
+}
+
+TEST_F(SoundRecordingSystemTest, CliInterruptStillFinishesTheFile) {
+  const fs::path file = folder / "interrupted.au";
+  const std::string command = std::string("exec '") + KALVIST_CLI_PATH +
+                              "' record --sensor 1 --seconds 30 --file '" + file.string() + "'";
+  const auto run = test::RunProcess(
+      "/bin/sh", {"-c", "sh -c \"" + command + "\" & p=$!; sleep 2; kill -INT $p; wait $p"});
+  EXPECT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, file.string() + "\n");
+  ExpectPlayable(file);
+  EXPECT_LT(fs::file_size(file), 24u + 4u * 41000u * 10u);  // ended long before 30 s
+}
+
+TEST_F(SoundRecordingSystemTest, CliRefusesWhatItCannotRecord) {
+  const std::vector<std::string> bad[] = {
+      {"record", "--sensor", "3"},                       // one sensor needs a length
+      {"record", "--sensor", "21", "--seconds", "1"},    // no such sensor
+      {"record", "--sensor", "ALL", "--seconds", "61"},  // 1..60
+      {"record", "--sensor", "SEL", "--file", "x.au"},   // a folder, not a file
+      {"record", "--sensor", "1", "--seconds", "0"},     // no length
+  };
+  for (const auto& args : bad) {
+    const auto run = test::RunProcess(KALVIST_CLI_PATH, args);
+    EXPECT_EQ(run.Status, 2) << args[2] << " " << run.Err;
+    EXPECT_TRUE(run.Out.empty());
+  }
+}
+
+}  // namespace
+}  // namespace kalvist
