@@ -10,7 +10,6 @@
 namespace kalvist {
 namespace {
 
-constexpr uint8_t kNoChannel = 255;
 
 std::string Decimal(long long n) {
   return std::to_string(n);
