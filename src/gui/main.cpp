@@ -48,7 +48,6 @@ struct TOptions {
 TOptions ParseOptions(const QApplication& app) {
   QCommandLineParser parser;
   parser.addHelpOption();
-  parser.addPositionalArgument("file", "Parameter file to open after start-up.");
   const QCommandLineOption demo("demo", "Connect to the built-in controller simulator.");
   const QCommandLineOption kind("kind", "Simulated hardware: 20, 2 or 3.", "kind", "20");
   const QCommandLineOption firmware("firmware", "Simulated firmware version times 10.", "N");
