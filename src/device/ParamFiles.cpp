@@ -1,6 +1,7 @@
 #include "ParamFiles.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 
 #include "KalvistError.h"
@@ -220,10 +221,12 @@ std::optional<std::string> CheckParamFile(const TIniFile& ini, const std::string
 
 TIniFile NewLayout(const TIniFile& ini) {
   TIniFile layout(ini.FileName());
-  WriteIdentification(layout, ini.ReadInteger(kIdentificationSection, kHWTypeKey, 0),
-                      ini.ReadInteger(kIdentificationSection, kSWVersionKey, 25));
-  layout.WriteInteger(kIdentificationSection, kFileVersionKey,
-                      ini.ReadInteger(kIdentificationSection, kFileVersionKey, 0));
+  const std::pair<std::string_view, int32_t> identification[] = {
+      {kFileVersionKey, 0}, {kHWTypeKey, 0}, {kSWVersionKey, 25}};
+  for (const auto& [key, defaultValue] : identification) {
+    layout.WriteInteger(kIdentificationSection, key,
+                        ini.ReadInteger(kIdentificationSection, key, defaultValue));
+  }
   CopySection(ini, layout, kParametersSection);
   CopySection(ini, layout, kCylinderSection);
   return layout;

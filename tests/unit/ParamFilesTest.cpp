@@ -113,6 +113,24 @@ TEST_F(ParamFilesTest, SavedSectionsFollowTheFormat) {
   EXPECT_EQ(zrp.ReadString("CylinderConfiguration", "FiringToCylinderItem20", ""), "255");
 }
 
+TEST_F(ParamFilesTest, AFailedSaveSaysWhy) {
+  const std::string path = (folder / "no-such-folder" / "p.zrn").string();
+  EXPECT_FALSE(zarno->SaveToFile(path));
+  EXPECT_EQ(Messages(),
+            Strings{"Error: Cannot save file \"" + path + "\": No such file or directory"});
+}
+
+TEST_F(ParamFilesTest, RenameSectionMovesKeysInOrderOverSameNamedOnes) {
+  TIniFile ini = TIniFile::FromText("[to]\nB=old\nkeep=1\n[from]\nA=1\nb=2\nC='3'\n");
+  RenameSection(ini, "FROM", "To");
+  EXPECT_EQ(ini.Sections(), Strings{"to"});
+  EXPECT_EQ(ini.Keys("to"), (Strings{"B", "keep", "A", "C"}));
+  EXPECT_EQ(ini.ReadString("to", "b", ""), "2");
+  EXPECT_EQ(ini.ReadString("to", "c", ""), "3");
+  RenameSection(ini, "to", "TO");  // the same section: nothing to move, nothing erased
+  EXPECT_EQ(ini.Keys("to").size(), 4u);
+}
+
 // Saved from one device object, loaded into a fresh one offline: the file brings the
 // kind and firmware (old formats the version their layout implies) and every value.
 TEST_F(ParamFilesTest, SavedFilesLoadBackIntoAFreshDevice) {
