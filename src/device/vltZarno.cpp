@@ -74,7 +74,7 @@ void TZarno::Construct() {
 
   comm_->AccessNum = 0;
   comm_->OnOpenConnection = [this](TvltCustomConnection&, int result) { HandleOpen(result); };
-  comm_->OnCloseConnection = [this](TvltCustomConnection&, int) { HandleClose(); };
+  comm_->OnCloseConnection = [this](TvltCustomConnection&, int result) { HandleClose(result); };
   ConnectSoundEvents();
 
   queue_.SetSiteComm(comm_.get());
@@ -100,6 +100,7 @@ void TZarno::ShowError(const std::string& text) {
 
 void TZarno::Connect() {
   ConnectionState = 1;
+  PortVanished = false;
   params_.ResetToDefaults();
   PeakIntensity = 0;
   queue_.Clear();
@@ -130,7 +131,11 @@ void TZarno::Disconnect() {
   ConnectionState = 0;
 }
 
-void TZarno::HandleClose() {
+void TZarno::HandleClose(int result) {
+  if (result == clPortVanished) {
+    HandlePortVanished();
+    return;
+  }
   ConnectionState = 0;
   // A close while streaming brings no sound event: the recording ends here instead.
   HandleStopSound(orNotConnected);
@@ -139,6 +144,22 @@ void TZarno::HandleClose() {
   ClearLiveValues();
   ApplySwVersion();
   if (OnDisconnect) OnDisconnect(*this);
+}
+
+// The adapter was pulled, or the other end hung up. Closing the connection brings it
+// back to closed, so that the same port can be opened again, and its close report takes
+// the device model offline. The user is told once, here.
+void TZarno::HandlePortVanished() {
+  const bool wasOnline = ConnectionState != 0;
+  PortVanished = true;
+  PasswordAtVanish.reset();
+  if (passwordOK_) PasswordAtVanish = queue_.PasswordWord;
+  passwordOK_ = false;
+  accessLevelNumber_ = 0;
+  changedPasswordWord_.reset();
+  queue_.PasswordWord = kNoPassword;
+  comm_->CloseConnection();
+  if (wasOnline) ShowError(GetZarnoName() + " is disconnected.\r\nThe port " + PortName() + " has gone.");
 }
 
 // --- Transfer results ---

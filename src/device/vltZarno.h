@@ -104,6 +104,11 @@ class TZarno {
 
   TZarnoNotify OnConnect;     // the controller has been identified
   TZarnoNotify OnDisconnect;  // the connection has ended or failed to open
+  // The last connection ended because its port went away (adapter pulled); cleared by
+  // Connect. A reconnect watches for the same port to come back.
+  bool PortVanished = false;
+  // The password word that was accepted when the port went away, to enter again.
+  std::optional<uint16_t> PasswordAtVanish;
   TObjectEvent OnObjectChanged;
   // Every queued transfer's end, before it is handled (a read answered with no bytes
   // ends without one).
@@ -276,7 +281,8 @@ class TZarno {
  private:
   void Construct();
   void HandleOpen(int result);
-  void HandleClose();
+  void HandleClose(int result);
+  void HandlePortVanished();
   void HandleRead(TCustomCommObject& object, int result);
   void HandleWritten(TCustomCommObject& object, int result);
   void HandleParamReset(TZarnoParam& entry);

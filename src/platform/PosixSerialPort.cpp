@@ -140,4 +140,6 @@ class TPosixSerialPort final : public ISerialPort {
 
 std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<TPosixSerialPort>(); }
 
+bool PortExists(const std::string& path) { return !path.empty() && access(path.c_str(), F_OK) == 0; }
+
 }  // namespace kalvist

@@ -58,4 +58,8 @@ class ISerialPort {
 
 std::unique_ptr<ISerialPort> CreateSerialPort();
 
+// Whether a port of that name is there now (an adapter plugged in, a link that leads
+// somewhere).
+bool PortExists(const std::string& path);
+
 }  // namespace kalvist
