@@ -10,7 +10,6 @@
 namespace kalvist {
 namespace {
 
-
 std::string Decimal(long long n) {
   return std::to_string(n);
 }
@@ -76,7 +75,7 @@ TSoundRecorder::TSoundRecorder(TZarno& zarno, IMainThread& mainThread)
 
 TSoundRecorder::~TSoundRecorder() {
   StopStepTimer();
-  if (zarno_.SequenceActive) zarno_.OnSoundDone = nullptr;
+  zarno_.OnSoundDone = nullptr;  // it calls back into this recorder
 }
 
 void TSoundRecorder::BuildSensorList() {
