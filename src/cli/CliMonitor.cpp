@@ -76,18 +76,23 @@ std::string TickLine(const TZarno& zarno, int tick) {
 
 }  // namespace
 
+// Which channels count, as the controller has them; the defaults where not permitted.
+static bool ReadChannelSetup(TCliSession& session) {
+  session.Zarno().ReadValue(idUsedSensors);
+  session.Zarno().ReadValue(idCylinderCount);
+  return session.Settle(2);
+}
+
 int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json) {
   TZarno& zarno = session.Zarno();
-  // Which channels count, as the controller has them; the defaults where not permitted.
-  zarno.ReadValue(idUsedSensors);
-  zarno.ReadValue(idCylinderCount);
-  if (!session.Settle(2)) return exFailed;
+  if (!ReadChannelSetup(session)) return exFailed;
   for (int tick = 1; tick <= count; ++tick) {
     const uint64_t start = session.Loop().NowMs();
     zarno.ReadStatus();
     zarno.ReadLiveValues();
     if (!session.Settle(kReadsPerTick)) {
       if (zarno.IsConnected()) session.Error("The controller did not finish in time");
+      if (session.AwaitReconnect() && ReadChannelSetup(session)) continue;
       return exFailed;
     }
     zarno.ComputeStatistics();

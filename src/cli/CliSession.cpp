@@ -82,6 +82,9 @@ void TCliSession::SetUpLink() {
     (isWrite ? writes_ : reads_)[id] = result;
   };
   zarno_->OnConnect = [this](TZarno&) { HandleConnect(); };
+  reconnector_ = std::make_unique<TReconnector>(*zarno_, loop_);
+  reconnector_->Enabled = options_.Reconnect;
+  zarno_->OnDisconnect = [this](TZarno&) { reconnector_->Disconnected(); };
 }
 
 void TCliSession::HandleConnect() {
@@ -98,6 +101,25 @@ void TCliSession::HandleConnect() {
     return;
   }
   z.ResetPassword();
+  reconnector_->Connected();
+}
+
+bool TCliSession::AwaitReconnect() {
+  if (!options_.Reconnect || !reconnector_->Watching()) return false;
+  ErrorLine("Waiting for " + zarno_->PortPath() + " to come back...");
+  const bool back = loop_.RunUntil(
+      [this] { return zarno_->IsConnected() && reconnector_->ReconnectedAtMs != 0 && Settled(); },
+      options_.ReconnectWaitMs);
+  if (!back) return false;
+  ErrorLine("Reconnected to " + zarno_->PortPath() + " " +
+            std::to_string(reconnector_->ReconnectedAtMs - reconnector_->VanishedAtMs) +
+            " ms after the port went away");
+  reconnector_->ReconnectedAtMs = 0;
+  return true;
+}
+
+bool TCliSession::Settled() const {
+  return zarno_->Queue().Count() == 0 && !zarno_->Comm().Busy();
 }
 
 uint64_t TCliSession::TransferBoundMs() const {

@@ -13,6 +13,7 @@
 
 #include "EventLoop.h"
 #include "MessageSink.h"
+#include "Reconnector.h"
 #include "vltZarno.h"
 
 namespace kalvist::sim {
@@ -28,6 +29,8 @@ struct TSessionOptions {
   uint8_t AccessNumber = 0;
   std::optional<uint16_t> Password;
   bool Trace = false;
+  bool Reconnect = false;  // connect again when the same port comes back
+  uint32_t ReconnectWaitMs = 120000;
   int SimKind = 20;
   std::optional<int> SimFirmware;
 };
@@ -80,6 +83,10 @@ class TCliSession {
   bool Settle(int transfers);
   // Runs the loop for `ms` milliseconds.
   void Idle(uint32_t ms);
+  // After the connection was lost: with --reconnect, waits (bounded) until the same
+  // port is back and the controller connected again, with the password that had been
+  // accepted. Tells the user on stderr. False when not asked to, or it did not come back.
+  bool AwaitReconnect();
 
   // The result of the last queued transfer of that object since ForgetResults.
   std::optional<int> ReadResult(uint16_t id) const;
@@ -94,6 +101,7 @@ class TCliSession {
   void StartSimulator();
   void SetUpLink();
   void HandleConnect();
+  bool Settled() const;
   uint64_t TransferBoundMs() const;
 
   TSessionOptions options_;
@@ -101,6 +109,7 @@ class TCliSession {
   TLineSink sink_;
   std::unique_ptr<sim::TZarnoSimulator> simulator_;
   std::unique_ptr<TZarno> zarno_;
+  std::unique_ptr<TReconnector> reconnector_;
   std::string portPath_;
   TIdentity identity_;
   bool identified_ = false;

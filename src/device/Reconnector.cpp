@@ -22,7 +22,9 @@ void TReconnector::Disconnected() {
     // controller did not answer): watch on.
     reconnecting_ = false;
   } else {
-    if (!Enabled || !zarno_.PortVanished) return;
+    // Gone while idle (the presence check), or gone under a transfer that then failed.
+    const bool gone = zarno_.PortVanished || !PortExists(zarno_.PortPath());
+    if (!Enabled || !gone) return;
     VanishedAtMs = mainThread_.NowMs();
   }
   if (timer_ == 0) timer_ = mainThread_.StartTimer(PollMs, [this] { Poll(); });
@@ -41,7 +43,7 @@ void TReconnector::Connected() {
   reconnecting_ = false;
   if (!zarno_.IsConnected()) return;  // refused by the owner's checks
   ReconnectedAtMs = mainThread_.NowMs();
-  if (zarno_.PasswordAtVanish) zarno_.EnterPassword(*zarno_.PasswordAtVanish);
+  if (zarno_.LastAcceptedPassword) zarno_.EnterPassword(*zarno_.LastAcceptedPassword);
   if (OnReconnected) OnReconnected(*this);
 }
 

@@ -124,11 +124,19 @@ void TZarno::HandleOpen(int result) {
 
 void TZarno::Disconnect() {
   comm_->CloseConnection();
+  ForgetPassword();
+  ConnectionState = 0;
+}
+
+// Every connection ends locked; the password that had been accepted is kept aside for a
+// reconnect to the same controller.
+void TZarno::ForgetPassword() {
+  LastAcceptedPassword.reset();
+  if (passwordOK_) LastAcceptedPassword = queue_.PasswordWord;
   passwordOK_ = false;
   accessLevelNumber_ = 0;
   changedPasswordWord_.reset();
   queue_.PasswordWord = kNoPassword;
-  ConnectionState = 0;
 }
 
 void TZarno::HandleClose(int result) {
@@ -152,12 +160,7 @@ void TZarno::HandleClose(int result) {
 void TZarno::HandlePortVanished() {
   const bool wasOnline = ConnectionState != 0;
   PortVanished = true;
-  PasswordAtVanish.reset();
-  if (passwordOK_) PasswordAtVanish = queue_.PasswordWord;
-  passwordOK_ = false;
-  accessLevelNumber_ = 0;
-  changedPasswordWord_.reset();
-  queue_.PasswordWord = kNoPassword;
+  ForgetPassword();
   comm_->CloseConnection();
   if (wasOnline) ShowError(GetZarnoName() + " is disconnected.\r\nThe port " + PortName() + " has gone.");
 }

@@ -104,11 +104,12 @@ class TZarno {
 
   TZarnoNotify OnConnect;     // the controller has been identified
   TZarnoNotify OnDisconnect;  // the connection has ended or failed to open
-  // The last connection ended because its port went away (adapter pulled); cleared by
-  // Connect. A reconnect watches for the same port to come back.
+  // The last connection ended because its port went away (adapter pulled) while idle;
+  // cleared by Connect. A reconnect watches for the same port to come back.
   bool PortVanished = false;
-  // The password word that was accepted when the port went away, to enter again.
-  std::optional<uint16_t> PasswordAtVanish;
+  // The password word that was accepted when the last connection ended, to enter again
+  // on a reconnect.
+  std::optional<uint16_t> LastAcceptedPassword;
   TObjectEvent OnObjectChanged;
   // Every queued transfer's end, before it is handled (a read answered with no bytes
   // ends without one).
@@ -283,6 +284,7 @@ class TZarno {
   void HandleOpen(int result);
   void HandleClose(int result);
   void HandlePortVanished();
+  void ForgetPassword();
   void HandleRead(TCustomCommObject& object, int result);
   void HandleWritten(TCustomCommObject& object, int result);
   void HandleParamReset(TZarnoParam& entry);
