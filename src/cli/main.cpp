@@ -47,6 +47,8 @@ void AddGlobalOptions(CLI::App& app, TCommandLine& cl) {
   app.add_option("--password", s.Password, "Password to enter after connecting (0..65535)");
   app.add_flag("--json", cl.Json, "JSON output");
   app.add_flag("--trace", s.Trace, "Every frame sent and received, in hex, to stderr");
+  app.add_flag("--reconnect", s.Reconnect,
+               "When the port goes away (adapter pulled), connect again once it is back");
   app.add_option("--sim-kind", s.SimKind, "Simulated hardware kind: 20, 2 or 3")
       ->check(CLI::IsMember({20, 2, 3}))
       ->capture_default_str();
