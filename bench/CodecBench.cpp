@@ -57,9 +57,8 @@ void BM_EvaluateReply(benchmark::State& state) {
   request.ObjectID = 10273;
   const TSegmentCounters counters{};
   for (auto _ : state) {
-    benchmark::DoNotOptimize(EvaluateReply(TReception::Complete,
-                                           {reply.data(), static_cast<size_t>(n) + 7u}, request,
-                                           counters));
+    benchmark::DoNotOptimize(EvaluateReply(
+        TReception::Complete, {reply.data(), static_cast<size_t>(n) + 7u}, request, counters));
   }
 }
 BENCHMARK(BM_EvaluateReply)->Arg(2)->Arg(20)->Arg(127);
