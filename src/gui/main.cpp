@@ -1,4 +1,5 @@
 // Program entry of the desktop program. Besides the ordinary start:
+//   FILE  a parameter file opened once the window is shown (exactly one, or none is);
 //   --demo [--kind 20|2|3] [--firmware N]  connect at once to the built-in simulator;
 //   --grab FILE [--grab-dialog setup|about] [--grab-delay MS]  (hidden) save a picture of
 //     the window or the open dialog after a while and end, for the screenshots script.
@@ -42,6 +43,7 @@ struct TOptions {
   QString GrabFile;
   QString GrabDialog;
   int GrabDelayMs = 1500;
+  QStringList Arguments;
 };
 
 // Exits with a usage message on bad options.
@@ -58,6 +60,7 @@ TOptions ParseOptions(const QApplication& app) {
     hidden->setFlags(QCommandLineOption::HiddenFromHelp);
   }
   parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay});
+  parser.addPositionalArgument("file", "Parameter file to open.", "[file]");
   parser.process(app);
 
   TOptions options;
@@ -67,6 +70,7 @@ TOptions ParseOptions(const QApplication& app) {
   options.GrabFile = parser.value(grab);
   options.GrabDialog = parser.value(grabDialog);
   options.GrabDelayMs = parser.value(grabDelay).toInt();
+  options.Arguments = parser.positionalArguments();
   try {
     sim::ValidateOptions(options.Simulator);
   } catch (const TKalvistError& error) {
@@ -102,6 +106,7 @@ int main(int argc, char* argv[]) {
 
   TMainEnvironment environment;
   environment.Paths = AppPathsFor(QCoreApplication::applicationFilePath());
+  environment.Arguments = options.Arguments;
   TSingleInstance instance(environment.Paths.SettingsFile);
   if (!instance.BecomePrimary()) return 0;
 

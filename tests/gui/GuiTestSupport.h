@@ -55,6 +55,9 @@ class TWindowRig {
     return file.open(QIODevice::ReadOnly) ? QString::fromLatin1(file.readAll()) : QString();
   }
 
+  // The command line's arguments without its options, for the next Start.
+  void SetArguments(const QStringList& arguments) { env_.Arguments = arguments; }
+
   TmSetUp& Start() {
     Window = std::make_unique<TmSetUp>(env_);
     return *Window;

@@ -132,9 +132,11 @@ void TmSetUp::showEvent(QShowEvent* event) {
 }
 
 void TmSetUp::FormShow() {
-  if (!InstantConnect) return;
-  actOpenDirect->trigger();
-  BringPageToFront(ActivatePage);
+  if (InstantConnect) {
+    actOpenDirect->trigger();
+    BringPageToFront(ActivatePage);
+  }
+  OpenCommandLineFile();
 }
 
 void TmSetUp::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,7 @@
 #include <QActionGroup>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
 #include <memory>
@@ -30,6 +31,7 @@ struct TMainEnvironment {
   TAppPaths Paths;
   TPortSources PortSources;
   const TVersionResource* VersionResource = nullptr;  // the program's own
+  QStringList Arguments;                              // the command line without its options
 };
 
 // The status-bar panels.
@@ -108,6 +110,8 @@ class TmSetUp : public QMainWindow {
   // Connects without the Setup dialog, to a port the program chose itself (demo mode);
   // the remembered port stays as it is.
   void ConnectTo(const std::string& path, int number);
+  // Loads a parameter file of any kind, with the window's dialogs and refreshes.
+  void LoadParamFile(const QString& fileName);
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -140,6 +144,18 @@ class TmSetUp : public QMainWindow {
   void ScheduleUpdateActions();
   void UpdatePasswordIcon();
 
+  // Password commands (MainPasswords.cpp).
+  void CreatePasswordCommands();
+  void actCnEnterPasswordExecute();
+  void actCnChangePasswordExecute();
+
+  // The parameter file named on the command line (MainParamFile.cpp).
+  void OpenCommandLineFile();
+  // Once a connect under way has ended: the file waits for its outcome.
+  void OpenPendingParamFile();
+  // Connected, the user first agrees to overwrite the controller's parameters.
+  void OpenParamFileAsked(const QString& fileName);
+
   // Connection, poll and versions (MainConnection.cpp).
   void actOpenDirectExecute();
   void actTwoSensorsModeExecute();
@@ -161,6 +177,7 @@ class TmSetUp : public QMainWindow {
   QTimer* updateActionsTimer_;  // coalesces action updates into one per idle moment
   bool terminateRequested_ = false;
   bool shown_ = false;
+  QString pendingParamFile_;  // named on the command line while a connect was under way
 };
 
 }  // namespace kalvist

@@ -97,6 +97,7 @@ void TmSetUp::CreateActions() {
   connect(actExit, &QAction::triggered, this, &QWidget::close);
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
   connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
+  CreatePasswordCommands();
   connect(actAbout, &QAction::triggered, this, [this] {
     try {
       TfmAboutTesvaro about(env_.VersionResource, env_.Paths.ProgramFolder, this);

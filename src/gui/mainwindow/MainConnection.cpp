@@ -49,6 +49,7 @@ void TmSetUp::ZarnoConnect() {
   Zarno->ResetPassword();
   ZarnoTimer->start();
   ScheduleUpdateActions();
+  OpenPendingParamFile();
 }
 
 void TmSetUp::RefuseDevice(const QString& text) {
@@ -62,6 +63,7 @@ void TmSetUp::ZarnoDisconnect() {
   RefreshForDevice();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   ScheduleUpdateActions();
+  OpenPendingParamFile();
 }
 
 void TmSetUp::ZarnoObjectChanged(uint16_t id) {
