@@ -162,7 +162,8 @@ void TZarno::HandlePortVanished() {
   PortVanished = true;
   ForgetPassword();
   comm_->CloseConnection();
-  if (wasOnline) ShowError(GetZarnoName() + " is disconnected.\r\nThe port " + PortName() + " has gone.");
+  if (wasOnline)
+    ShowError(GetZarnoName() + " is disconnected.\r\nThe port " + PortName() + " has gone.");
 }
 
 // --- Transfer results ---
