@@ -14,26 +14,11 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Clock.h"
 #include "EventLoop.h"
 #include "SimProcess.h"
 #include "vltZarnoComm.h"
-
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace kalvist {
 namespace {
@@ -104,12 +89,12 @@ int Run(int reads, bool pace, uint16_t objectId) {
   };
 
   traced = 0;
-  const uint64_t allocationsBefore = gAllocations.load();
+  const uint64_t allocationsBefore = bench::Allocations();
   const uint64_t start = SteadyUs();
   next();
   loop.RunUntil([&] { return done >= reads; }, 600000);
   const uint64_t elapsedUs = SteadyUs() - start;
-  const uint64_t allocations = gAllocations.load() - allocationsBefore;
+  const uint64_t allocations = bench::Allocations() - allocationsBefore;
   recording = false;
 
   std::vector<uint64_t> turnaround;

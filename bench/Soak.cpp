@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Clock.h"
 #include "EventLoop.h"
 #include "ZarnoSimulator.h"
@@ -29,14 +30,6 @@ using sim::TFaultKind;
 constexpr uint16_t kShortObject = 10293;  // 2 bytes: one whole reply
 constexpr uint16_t kLongObject = 30000;   // 60 bytes: three segments
 constexpr int kLongSize = 60;
-
-long ResidentKiB() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0;
-  long resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 struct TStats {
   long operations = 0;
@@ -79,7 +72,7 @@ int Run(long exchanges, double faultRate, uint32_t timeoutMs) {
   std::vector<uint8_t> expected(kLongSize);
   std::vector<uint8_t> buffer(kLongSize);
   TStats stats;
-  const long rssStart = ResidentKiB();
+  const long rssStart = bench::ResidentKiB();
   const uint64_t start = SteadyMs();
 
   while (static_cast<long>(simulator.Counters().Requests) < exchanges) {
@@ -133,7 +126,8 @@ int Run(long exchanges, double faultRate, uint32_t timeoutMs) {
   std::printf("operations failed after all repeats (or refused): %ld;", stats.failed);
   for (const auto& [code, count] : stats.failures) std::printf(" result %d: %ld", code, count);
   std::printf("\n");
-  std::printf("resident memory: %ld KiB at start, %ld KiB at end\n", rssStart, ResidentKiB());
+  std::printf("resident memory: %ld KiB at start, %ld KiB at end\n", rssStart,
+              bench::ResidentKiB());
   oper.CloseConnection();
   return stats.wrongValues == 0 ? 0 : 1;
 }

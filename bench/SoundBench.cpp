@@ -21,27 +21,12 @@
 #include <string>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "Clock.h"
 #include "EventLoop.h"
 #include "SimProcess.h"
 #include "fZarnoSound.h"
 #include "vltZarno.h"
-
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace kalvist {
 namespace {
@@ -55,21 +40,6 @@ struct TOptions {
   uint32_t Rate = 0;
   std::string File = (std::filesystem::temp_directory_path() / "sound-bench.au").string();
 };
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  auto seconds = [](const timeval& t) { return t.tv_sec + t.tv_usec / 1e6; };
-  return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-long ResidentKiB() {
-  std::ifstream statm("/proc/self/statm");
-  long pages = 0;
-  long resident = 0;
-  statm >> pages >> resident;
-  return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 int Run(const TOptions& o) {
   bench::TSimProcess sim({"--tick", "0", "--sound-size", std::to_string(o.SizeCode), "--sound-rate",
@@ -96,18 +66,18 @@ int Run(const TOptions& o) {
   comm.OnSoundData = [&](TvltZarnoComm& sender, int result, const uint16_t* samples, int count) {
     if (blocks++ == 0) {
       startUs = SteadyUs();
-      startCpu = CpuSeconds();
-      allocationsAtFirst = gAllocations.load();
+      startCpu = bench::CpuSeconds();
+      allocationsAtFirst = bench::Allocations();
     }
     recorded(sender, result, samples, count);
   };
   const TTimerId memory =
-      loop.StartTimer(kMemorySampleMs, [&] { resident.push_back(ResidentKiB()); });
+      loop.StartTimer(kMemorySampleMs, [&] { resident.push_back(bench::ResidentKiB()); });
 
   zarno.RecordSound(o.File, "1", o.Seconds, 1);
   const uint64_t endUs = SteadyUs();
-  const double endCpu = CpuSeconds();
-  const uint64_t allocations = gAllocations.load() - allocationsAtFirst;
+  const double endCpu = bench::CpuSeconds();
+  const uint64_t allocations = bench::Allocations() - allocationsAtFirst;
   loop.StopTimer(memory);
   loop.RunUntil([&] { return !zarno.SoundFileOpen(); }, 10000);
 
