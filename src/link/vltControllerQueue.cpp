@@ -14,7 +14,9 @@ void TCustomCommObjectQueue::Clear() {
 }
 
 void TCustomCommObjectQueue::Append(TCustomCommObject& commObj, bool isWrite) {
-  entries_.push_back({commObj.Size(), isWrite, &commObj});
+  TQueueObject entry{commObj.Size(), isWrite, &commObj, {}};
+  if (isWrite) entry.Value.assign(commObj.Data(), commObj.Data() + commObj.Size());
+  entries_.push_back(std::move(entry));
 }
 
 void TCustomCommObjectQueue::Next() {
@@ -118,16 +120,17 @@ void TvltControllerQueue::StartHeadAsserted(const char* unit, int line) {
   TCustomCommObject& object = *head.CommObj;
   // Never beyond the object's bytes: an earlier read of the same object may have
   // shrunk it since this entry was queued.
-  const int32_t size = std::min(head.Size, static_cast<int32_t>(object.Size()));
   bool started;
   if (!head.IsWrite) {
-    transferSize_ = size;
+    transferSize_ = std::min(head.Size, static_cast<int32_t>(object.Size()));
     started = StartRead(object.ObjectID, object.Data(), transferSize_);
-  } else if (const auto* protectedObj = dynamic_cast<const TCommObject*>(&object);
-             protectedObj && protectedObj->PasswordProtected) {
-    started = StartWritePrefixed(object.ObjectID, object.Data(), PasswordWord, size);
   } else {
-    started = StartWrite(object.ObjectID, object.Data(), size);
+    writeBuffer_ = head.Value;
+    const auto size = static_cast<int32_t>(writeBuffer_.size());
+    const auto* protectedObj = dynamic_cast<const TCommObject*>(&object);
+    started = protectedObj && protectedObj->PasswordProtected
+                  ? StartWritePrefixed(object.ObjectID, writeBuffer_.data(), PasswordWord, size)
+                  : StartWrite(object.ObjectID, writeBuffer_.data(), size);
   }
   MarkStarted(started);
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <vector>
 
 #include "vltCommObject.h"
 #include "vltControllerOper.h"
@@ -21,6 +22,9 @@ struct TQueueObject {
   int32_t Size = 0;
   bool IsWrite = false;
   TCustomCommObject* CommObj = nullptr;
+  // A write sends the value the object had when it was queued: a read of the same
+  // object queued earlier must not replace it on the way.
+  std::vector<uint8_t> Value;
 };
 
 class TCustomCommObjectQueue;
@@ -70,6 +74,8 @@ class TCustomCommObjectQueue {
   // The operator's size variable of a read: the queue's own, so that a Clear during the
   // read leaves the operator nothing freed to write into.
   int32_t transferSize_ = 0;
+  // The bytes of the write in flight: the queue's own, for the same reason.
+  std::vector<uint8_t> writeBuffer_;
 
  private:
   std::deque<TQueueObject> entries_;

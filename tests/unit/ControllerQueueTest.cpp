@@ -64,6 +64,17 @@ TEST_F(QueueTest, RunsEntriesOneAfterAnotherAndReportsEachThenEmpty) {
   EXPECT_EQ(queue.Count(), 0);
 }
 
+TEST_F(QueueTest, WriteSendsTheValueQueuedEvenWhenAnEarlierReadReplacesIt) {
+  queue.EnqueueRead(a);
+  a.SetAsWord(0x0505);  // the user's edit, queued behind the read of the old value
+  queue.EnqueueWrite(a);
+  link->Answer(R::Ok, {0x01, 0x00});
+  ASSERT_EQ(link->sent.size(), 2u);
+  EXPECT_EQ(link->sent[1].Op, TLinkOp::Write);
+  EXPECT_EQ(link->sent[1].Data[0], 0x05);
+  EXPECT_EQ(link->sent[1].Data[1], 0x05);
+}
+
 TEST_F(QueueTest, FailedTransfersForwardTheOperatorsResultUnchanged) {
   queue.EnqueueRead(a);
   for (int i = 0; i < 4; ++i) link->Answer(R::Timeout);
