@@ -97,6 +97,7 @@ void TCliSession::HandleConnect() {
                !refusal.has_value()};
   if (refusal) {
     Error(*refusal);
+    reconnector_->Connected(false);
     z.Disconnect();
     return;
   }

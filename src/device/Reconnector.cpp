@@ -38,10 +38,10 @@ void TReconnector::Poll() {
   zarno_.Connect();
 }
 
-void TReconnector::Connected() {
+void TReconnector::Connected(bool accepted) {
   if (!reconnecting_) return;
   reconnecting_ = false;
-  if (!zarno_.IsConnected()) return;  // refused by the owner's checks
+  if (!accepted || !zarno_.IsConnected()) return;
   ReconnectedAtMs = mainThread_.NowMs();
   if (zarno_.LastAcceptedPassword) zarno_.EnterPassword(*zarno_.LastAcceptedPassword);
   if (OnReconnected) OnReconnected(*this);

@@ -29,7 +29,9 @@ class TReconnector {
   std::function<void(TReconnector&)> OnReconnected;
 
   void Disconnected();
-  void Connected();
+  // `accepted` false: the owner refused the controller (its firmware, say) and is about
+  // to disconnect; that is no reason to try again.
+  void Connected(bool accepted = true);
   bool Watching() const { return timer_ != 0; }
 
   // Milliseconds of the main thread's clock, for the user and for measuring.

@@ -89,8 +89,9 @@ void MainWindowTest::SettingsReadAtStartAndWrittenBackAtClose() {
       "[Setup]\r\nCOMPort=263\r\nCOMPortPath=/dev/ttyUSB3\r\nSampleRate=8000\r\n"
       "TimeStampDelay=50\r\nUnit20SensorsName=North\r\nUnit2SensorsName=South\r\n"
       "NumMaxChannels=5\r\nLastMode=1\r\nNewVersionSW=12\r\nInstantConnect=0\r\n"
-      "ActivatePage=2\r\n[Other]\r\nkeep=1\r\n");
+      "ActivatePage=2\r\nAutoReconnect=1\r\n[Other]\r\nkeep=1\r\n");
   TmSetUp& w = rig.Start();
+  QVERIFY(w.Reconnector->Enabled);
   QCOMPARE(w.Zarno->CommPort(), 7);  // the low 8 bits of 263
   QCOMPARE(w.Zarno->PortPath(), "/dev/ttyUSB3");
   QCOMPARE(w.Settings().SampleRate, 8000);
@@ -114,6 +115,7 @@ void MainWindowTest::SettingsReadAtStartAndWrittenBackAtClose() {
   QCOMPARE(Key(ini, "NewVersionSW"), "12");
   QCOMPARE(Key(ini, "InstantConnect"), "0");
   QCOMPARE(Key(ini, "ActivatePage"), "2");
+  QCOMPARE(Key(ini, "AutoReconnect"), "1");
   QCOMPARE(Key(ini, "SampleRate"), "8000");  // never written, left as it was
   QCOMPARE(Key(ini, "LastEngineType"), "0");
   QCOMPARE(Key(ini, "keep"), "1");

@@ -13,6 +13,7 @@ namespace kalvist {
 
 TmSetUp::TmSetUp(TMainEnvironment environment)
     : Zarno(std::make_unique<TZarno>(*environment.MainThread)),
+      Reconnector(std::make_unique<TReconnector>(*Zarno, *environment.MainThread)),
       ZarnoTimer(new QTimer(this)),
       env_(std::move(environment)),
       updateActionsTimer_(new QTimer(this)) {
@@ -110,6 +111,7 @@ void TmSetUp::ReadSettings() {
   Zarno->SetOfflineSWversion(settings_.NewVersionSW);
   InstantConnect = settings_.InstantConnect;
   ActivatePage = settings_.ActivatePage;
+  Reconnector->Enabled = settings_.AutoReconnect;
 }
 
 void TmSetUp::CheckUnitNames() {

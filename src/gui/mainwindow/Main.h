@@ -15,6 +15,7 @@
 
 #include "AppPaths.h"
 #include "ModalRunner.h"
+#include "Reconnector.h"
 #include "SelectComPortFrame.h"
 #include "Settings.h"
 #include "VltStatusBar.h"
@@ -49,6 +50,7 @@ class TmSetUp : public QMainWindow {
   ~TmSetUp() override;
 
   std::unique_ptr<TZarno> Zarno;
+  std::unique_ptr<TReconnector> Reconnector;  // opt-in: settings key "AutoReconnect"
   QTimer* ZarnoTimer;
   TVisibilityList VisibilityList;
 

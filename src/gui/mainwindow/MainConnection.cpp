@@ -38,6 +38,7 @@ void TmSetUp::ZarnoConnect() {
   if (refusal) {
     // Not from inside the link's event: the box waits for the user.
     const QString text = QString::fromStdString(*refusal);
+    Reconnector->Connected(false);
     QMetaObject::invokeMethod(
         this, [this, text] { RefuseDevice(text); }, Qt::QueuedConnection);
     return;
@@ -47,6 +48,7 @@ void TmSetUp::ZarnoConnect() {
   Zarno->NumMaxChannels = kChannelCount;
   UpdateHardwareTypeParts();
   Zarno->ResetPassword();
+  Reconnector->Connected();
   ZarnoTimer->start();
   ScheduleUpdateActions();
   OpenPendingParamFile();
@@ -59,6 +61,7 @@ void TmSetUp::RefuseDevice(const QString& text) {
 
 void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
+  Reconnector->Disconnected();
   sbMain->SetPanelText(spSwVersion, "");
   RefreshForDevice();
   sbMain->SetPanelText(spSwVersion, SwVersionText());

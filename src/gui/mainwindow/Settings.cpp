@@ -30,6 +30,7 @@ TMainSettings ReadSettingsFile(const std::string& path, const TMainSettings& def
   s.NewVersionSW = integer("NewVersionSW", defaults.NewVersionSW);
   s.InstantConnect = integer("InstantConnect", defaults.InstantConnect ? 1 : 0) != 0;
   s.ActivatePage = integer("ActivatePage", defaults.ActivatePage);
+  s.AutoReconnect = integer("AutoReconnect", defaults.AutoReconnect ? 1 : 0) != 0;
   s.LastEngineType = defaults.LastEngineType;
   return s;
 }
@@ -40,6 +41,7 @@ void WriteSettingsFile(const std::string& path, const TMainSettings& s) {
   ini.WriteString(kSection, "COMPortPath", s.ComPortPath);
   ini.WriteInteger(kSection, "InstantConnect", s.InstantConnect ? 1 : 0);
   ini.WriteInteger(kSection, "ActivatePage", s.ActivatePage);
+  ini.WriteInteger(kSection, "AutoReconnect", s.AutoReconnect ? 1 : 0);
   ini.WriteString(kSection, "Unit20SensorsName", s.Unit20SensorsName);
   ini.WriteString(kSection, "Unit2SensorsName", s.Unit2SensorsName);
   ini.WriteInteger(kSection, "LastMode", s.LastMode);

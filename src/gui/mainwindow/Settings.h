@@ -19,6 +19,8 @@ struct TMainSettings {
   int LastMode = 0;  // 1: the 2-sensor type; any other value the 20-sensor type
   int NewVersionSW = 10;
   bool InstantConnect = false;
+  // Beside the design's keys: connect again when the port of a lost controller returns.
+  bool AutoReconnect = false;
   int ActivatePage = 0;
   std::optional<int> LastEngineType;  // written only; nothing reads it back
 };
