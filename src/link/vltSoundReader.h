@@ -54,7 +54,6 @@ class TSoundReader {
 
   size_t Wanted() const { return wanted_; }
   uint8_t* Target() { return block_.data() + offset_; }
-  TPhase Phase() const { return phase_; }
   const uint8_t* Block() const { return block_.data(); }
   size_t BlockLength() const { return length_; }
   TSoundBlockType BlockType() const { return static_cast<TSoundBlockType>(block_[2] & 0x07); }
