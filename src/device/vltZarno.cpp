@@ -166,6 +166,14 @@ void TZarno::HandlePortVanished() {
     ShowError(GetZarnoName() + " is disconnected.\r\nThe port " + PortName() + " has gone.");
 }
 
+// A transfer that failed because the adapter was pulled tells the user of the lost port,
+// not of the failed object.
+bool TZarno::ReportedAsVanished() {
+  if (comm_->Connection()->PortPresent()) return false;
+  HandlePortVanished();
+  return true;
+}
+
 // --- Transfer results ---
 
 void TZarno::HandleRead(TCustomCommObject& object, int result) {
@@ -190,6 +198,7 @@ void TZarno::HandleRead(TCustomCommObject& object, int result) {
 }
 
 void TZarno::ReportReadError(uint16_t id, int result) {
+  if (ReportedAsVanished()) return;
   Disconnect();
   if (id == idSwVersion) {
     ShowError(GetZarnoName() + " was not found. (Error reading SW version)");
@@ -211,6 +220,7 @@ void TZarno::HandleWritten(TCustomCommObject& object, int result) {
   }
   if (id == idWriteOperPassword) TakeChangedPassword(result == 0);
   if (result == 0 || result == 105) return;
+  if (ReportedAsVanished()) return;
   Disconnect();
   ShowError(GetZarnoName() +
             Format(" is disconnected.\r\nError writing object. Object ID: %lld, error # %lld", id,

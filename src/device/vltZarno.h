@@ -284,6 +284,7 @@ class TZarno {
   void HandleOpen(int result);
   void HandleClose(int result);
   void HandlePortVanished();
+  bool ReportedAsVanished();
   void ForgetPassword();
   void HandleRead(TCustomCommObject& object, int result);
   void HandleWritten(TCustomCommObject& object, int result);
@@ -302,6 +303,7 @@ class TZarno {
   enum class TSoundPhase : uint8_t { Idle, Waiting, Recording };
   void ConnectSoundEvents();
   void AbandonSoundFile();
+  void EndStreamOnError(int result);
   void WriteSoundBlock(const uint16_t* samples, int count);
   std::unique_ptr<TfmZarnoSound> soundForm_;
   TSoundFileWriter soundFile_;

@@ -72,11 +72,7 @@ void TZarno::HandleStartSound(int result) {
 
 void TZarno::HandleSoundData(int result, const uint16_t* samples, int count) {
   if (result != 0) {
-    if (result != kKeepConnectedResult) Disconnect();
-    if (soundForm_) soundForm_->Close();
-    HandleStopSound(result);
-    SoundError = result;
-    ShowError("Error writing sound data. Disconnected.");
+    EndStreamOnError(result);
     return;
   }
   if (soundPhase_ != TSoundPhase::Recording || count <= 0) return;
@@ -87,6 +83,16 @@ void TZarno::HandleSoundData(int result, const uint16_t* samples, int count) {
     SequenceActive = false;
     ShowError("Sound file can not be written!");
   }
+}
+
+void TZarno::EndStreamOnError(int result) {
+  SoundError = result;
+  // When the adapter was pulled, the close finishes the file.
+  if (result != kKeepConnectedResult && ReportedAsVanished()) return;
+  if (result != kKeepConnectedResult) Disconnect();
+  if (soundForm_) soundForm_->Close();
+  HandleStopSound(result);
+  ShowError("Error writing sound data. Disconnected.");
 }
 
 void TZarno::WriteSoundBlock(const uint16_t* samples, int count) {

@@ -60,6 +60,9 @@ class TvltCustomConnection {
   virtual bool Send(const TLinkRequest& request) = 0;
   virtual int MaxFrameData() const = 0;
   virtual int SegmentData() const = 0;
+  // Whether the port is still there: an adapter can be pulled at any time. A connection
+  // without a port of its own cannot lose one.
+  virtual bool PortPresent() { return true; }
 
   bool Busy() const { return busy_; }
   // Sound streaming keeps the connection busy for its whole length; the operator's

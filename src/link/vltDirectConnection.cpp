@@ -164,6 +164,11 @@ void TvltDirectConnection::Recover() {
   port_->Wake();
 }
 
+bool TvltDirectConnection::PortPresent() {
+  std::lock_guard lock(portMutex_);
+  return port_->IsOpen() && port_->CheckPresent();
+}
+
 void TvltDirectConnection::OnTimer() {
   if (portCheckCountdown_ == 0) {
     portCheckCountdown_ = kPortCheckTicks;

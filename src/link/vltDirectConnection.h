@@ -34,6 +34,7 @@ class TvltDirectConnection : public TvltCustomConnection {
   bool Send(const TLinkRequest& request) override;
   int MaxFrameData() const override { return kMaxFrameData; }
   int SegmentData() const override { return kSegmentData; }
+  bool PortPresent() override;
   void SetPriority(TThreadPriority priority) override;
 
   static constexpr uint32_t kWatchdogMargin = 2000;  // ms beyond the reply time-out

@@ -13,6 +13,7 @@
 #include "MessageThread.h"
 #include "RunProcess.h"
 #include "SoundRecorder.h"
+#include "ThreadCount.h"
 #include "ZarnoFixture.h"
 #include "ZarnoSimulator.h"
 #include "fZarnoSound.h"
@@ -172,6 +173,37 @@ TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
     if (!zarno->IsConnected()) Connect();
     EXPECT_TRUE(ReadWorks());
   }
+}
+
+TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnceAndEndsTheFile) {
+  Connect();
+  zarno->ReadLiveValues();
+  ASSERT_TRUE(loop.RunUntil(
+      [this] { return zarno->Queue().Count() == 0 && !zarno->Comm().Busy(); }, kWaitMs));
+  ASSERT_GT(zarno->KnockIntensity(1), 0);
+  const size_t threads = test::ThreadCount();
+  const TTimerId pull = loop.StartTimer(500, [&] { simulator->HangUp(); });
+  const fs::path file = folder / "vanished.au";
+  zarno->RecordSound(file.string(), "1", 10, 1);
+  loop.StopTimer(pull);
+  AwaitFinished();
+  loop.RunUntil(nullptr, 1500);  // nothing more may follow
+
+  ASSERT_EQ(sink.messages.size(), 1u);
+  EXPECT_EQ(sink.messages[0].Text, zarno->GetZarnoName() + " is disconnected.\r\nThe port " +
+                                       path + " has gone.");
+  EXPECT_FALSE(zarno->IsConnected());
+  EXPECT_EQ(zarno->KnockIntensity(1), 0);
+  ExpectPlayable(file);
+  EXPECT_GT(fs::file_size(file), 24u);
+  EXPECT_LT(fs::file_size(file), 24u + 4u * 41000u * 5u);  // ended at the pull, not at 10 s
+
+  // A controller again: the link is fit for use.
+  path = simulator->Start();
+  zarno->SetPortPath(path);
+  Connect();
+  EXPECT_TRUE(ReadWorks());
+  EXPECT_EQ(test::ThreadCount(), threads);  // none was left behind
 }
 
 TEST_F(SoundRecordingSystemTest, CliRecordsEverySensorAndPrintsTheFiles) {
