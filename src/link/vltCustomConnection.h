@@ -60,7 +60,7 @@ class TvltCustomConnection {
   virtual bool Send(const TLinkRequest& request) = 0;
   virtual int MaxFrameData() const = 0;
   virtual int SegmentData() const = 0;
-  // Whether the port is still there: an adapter can be pulled at any time. A connection
+  // False once the open port has gone: an adapter can be pulled at any time. A connection
   // without a port of its own cannot lose one.
   virtual bool PortPresent() { return true; }
 

@@ -166,7 +166,8 @@ void TvltDirectConnection::Recover() {
 
 bool TvltDirectConnection::PortPresent() {
   std::lock_guard lock(portMutex_);
-  return port_->IsOpen() && port_->CheckPresent();
+  // A port already closed has been reported by whoever closed it.
+  return !port_->IsOpen() || port_->CheckPresent();
 }
 
 void TvltDirectConnection::OnTimer() {
