@@ -102,7 +102,9 @@ void TSoundRecorder::Record(const std::string& file, const TActiveSensor& sensor
   zarno_.SoundError = 0;
   if (OnBeforeRecording) OnBeforeRecording();
   zarno_.RecordSound(file, sensor.Name, seconds, sensor.Channel);
-  if (zarno_.SoundError != 1) FilesWritten.push_back(file);
+  // A stream that fell silent ends with error 1 too, yet its file is there: what a
+  // refused start leaves is no file at all.
+  if (std::filesystem::exists(file)) FilesWritten.push_back(file);
   if (OnAfterRecording) OnAfterRecording();
 }
 

@@ -59,7 +59,8 @@ class TSoundRecorder {
   std::vector<TActiveSensor> Sensors;
   int RecordLength = 5;  // seconds per sensor of a sequence
   std::string SoundFolder = "Sound files";
-  // Every file a recording went into, in order (a refused start leaves none).
+  // Every file a recording went into, in order, also one a failure ended (a refused
+  // start leaves none).
   std::vector<std::string> FilesWritten;
 
   // Rebuilds Sensors from the device's kind, cylinder count and firing tables.

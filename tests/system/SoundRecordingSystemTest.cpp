@@ -184,7 +184,10 @@ TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnce
   const size_t threads = test::ThreadCount();
   const TTimerId pull = loop.StartTimer(500, [&] { simulator->HangUp(); });
   const fs::path file = folder / "vanished.au";
-  zarno->RecordSound(file.string(), "1", 10, 1);
+  TSoundRecorder recorder(*zarno, loop);
+  recorder.BuildSensorList();
+  recorder.OnChooseFile = [&](const std::string&) { return file.string(); };
+  recorder.RecordOne(0, 10);
   loop.StopTimer(pull);
   AwaitFinished();
   loop.RunUntil(nullptr, 1500);  // nothing more may follow
@@ -197,6 +200,9 @@ TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnce
   ExpectPlayable(file);
   EXPECT_GT(fs::file_size(file), 24u);
   EXPECT_LT(fs::file_size(file), 24u + 4u * 41000u * 5u);  // ended at the pull, not at 10 s
+  // The stream ended as a silent one (error 1, as a refused start), yet its file is listed.
+  EXPECT_EQ(zarno->SoundError, 1);
+  EXPECT_EQ(recorder.FilesWritten, std::vector<std::string>{file.string()});
 
   // A controller again: the link is fit for use.
   path = simulator->Start();
