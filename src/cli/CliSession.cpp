@@ -27,6 +27,7 @@ constexpr uint64_t kTryOverheadMs = 3000;
 
 void TLineSink::Show(const TMessage& m, std::function<void()> closed) {
   ++count_;
+  if (BeforeMessage) BeforeMessage();
   std::string text = m.Caption.empty() ? "" : m.Caption + ": ";
   for (const char c : Cp1252ToUtf8(m.Text)) {
     // One message, one line: a line break becomes a blank, a CR LF pair one blank.

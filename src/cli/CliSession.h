@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -53,6 +54,8 @@ class TLineSink : public IMessageSink {
  public:
   void Show(const TMessage& m, std::function<void()> closed) override;
   int Count() const { return count_; }
+  // Runs before each message: a line redrawn in place ends there first.
+  std::function<void()> BeforeMessage;
 
  private:
   int count_ = 0;
@@ -96,6 +99,7 @@ class TCliSession {
   // Prints an error line in the device model's style.
   void Error(const std::string& text);
   int MessagesShown() const { return sink_.Count(); }
+  void SetBeforeMessage(std::function<void()> before) { sink_.BeforeMessage = std::move(before); }
 
  private:
   void StartSimulator();

@@ -66,6 +66,18 @@ class TProgress {
   uint64_t nextMs_ = 0;
 };
 
+// A message ends the progress line first, for as long as the progress lives.
+class TProgressBeforeMessages {
+ public:
+  TProgressBeforeMessages(TCliSession& session, TProgress& progress) : session_(session) {
+    session.SetBeforeMessage([&progress] { progress.End(); });
+  }
+  ~TProgressBeforeMessages() { session_.SetBeforeMessage(nullptr); }
+
+ private:
+  TCliSession& session_;
+};
+
 // By name first, then by position in the list.
 std::optional<int> FindSensor(const std::vector<TActiveSensor>& sensors, const std::string& text) {
   for (size_t i = 0; i < sensors.size(); ++i) {
@@ -142,6 +154,7 @@ int RunRecord(TCliSession& session, const TRecordOptions& options, bool json) {
 
   auto headless = std::make_unique<TfmZarnoSoundHeadless>(loop);
   TProgress progress;
+  const TProgressBeforeMessages ended(session, progress);
   headless->OnElapsed = [&](const std::string& sensor, const std::string& elapsed) {
     progress.Show(sensor, elapsed, loop.NowMs());
   };
