@@ -87,9 +87,10 @@ void TZarno::HandleSoundData(int result, const uint16_t* samples, int count) {
 
 void TZarno::EndStreamOnError(int result) {
   SoundError = result;
-  // When the adapter was pulled, the close finishes the file.
-  if (result != kKeepConnectedResult && ReportedAsVanished()) return;
-  if (result != kKeepConnectedResult) Disconnect();
+  if (result != kKeepConnectedResult) {
+    if (ReportedAsVanished()) return;  // the close finishes the file
+    Disconnect();
+  }
   if (soundForm_) soundForm_->Close();
   HandleStopSound(result);
   ShowError("Error writing sound data. Disconnected.");

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <functional>
+#include <string>
+
 #include "EventLoop.h"
 #include "MessageThread.h"
 #include "Reconnector.h"
@@ -102,17 +105,33 @@ TEST_F(UnplugSystemTest, PortGoneWhileIdleIsReportedOnceAndLeavesTheModelOffline
   ExpectOfflineAndCleared();
 }
 
-TEST_F(UnplugSystemTest, PortGoneDuringAReadEndsTheReadAndIsReportedOnce) {
+struct TTransferCase {
+  const char* Name;
+  uint16_t ObjectID;
+  std::function<void(TZarno&)> Start;
+};
+
+class UnplugDuringTransferTest : public UnplugSystemTest,
+                                 public ::testing::WithParamInterface<TTransferCase> {};
+
+TEST_P(UnplugDuringTransferTest, PortGoneEndsTheTransferAndIsReportedOnce) {
   ConnectWithPassword();
   sim::TFault hangUp;
   hangUp.Kind = sim::TFaultKind::HangUp;
-  hangUp.ObjectID = idKnockIntensity;
+  hangUp.ObjectID = GetParam().ObjectID;
   simulator->InjectFault(hangUp);
-  zarno.ReadLiveValues();
+  GetParam().Start(zarno);
   ASSERT_TRUE(loop.RunUntil([this] { return disconnects > 0; }, kWaitMs));
   loop.RunUntil(nullptr, 1500);
   ExpectOfflineAndCleared();
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    ReadAndWrite, UnplugDuringTransferTest,
+    ::testing::Values(
+        TTransferCase{"Read", idKnockIntensity, [](TZarno& z) { z.ReadLiveValues(); }},
+        TTransferCase{"Write", idDiagnosticMode, [](TZarno& z) { z.SetDiagnosticMode(true); }}),
+    [](const auto& c) { return std::string(c.param.Name); });
 
 TEST_F(UnplugSystemTest, SamePortComingBackConnectsAgainWithThePassword) {
   reconnector.Enabled = true;
