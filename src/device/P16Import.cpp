@@ -6,9 +6,7 @@
 
 #include "BitUtils.h"
 #include "FrequencyTable.h"
-#include "IniFile.h"
 #include "KalvistError.h"
-#include "SafeFile.h"
 #include "vltZarno.h"
 
 namespace kalvist {
@@ -67,6 +65,7 @@ class TP16Lines {
     if (!number || *number < 0 || *number > 255) return std::nullopt;
     return static_cast<int>(*number);
   }
+  size_t Count() const { return lines_.size(); }
 
  private:
   std::vector<std::string_view> lines_;
@@ -152,9 +151,12 @@ void ImportP16Text(std::string_view text, IParamPageTarget& target,
   ImportOptions(lines.Value(18).value_or(0), target);
 }
 
-void ImportP16(const std::string& fileName, IParamPageTarget& target,
-               const TWindowDecision& convertWindow) {
-  ImportP16Text(ReadFileBytes(fileName, TIniFile::kMaxFileSize), target, convertWindow);
+bool P16HasValueLine(std::string_view text) {
+  const TP16Lines lines(text);
+  for (size_t line = 0; line < lines.Count(); ++line) {
+    if (lines.Value(line)) return true;
+  }
+  return false;
 }
 
 // --- The device object as the pages' stand-in ---

@@ -53,9 +53,8 @@ inline constexpr std::array<double, 64> BalanceTable{
 // set before it keep their new values.
 void ImportP16Text(std::string_view text, IParamPageTarget& target,
                    const TWindowDecision& convertWindow);
-// Reads the file (throwing TKalvistError with the reason when it cannot) and imports it.
-void ImportP16(const std::string& fileName, IParamPageTarget& target,
-               const TWindowDecision& convertWindow);
+// Whether any line of `text` is an integer 0..255: a file without one is no ".p16" file.
+bool P16HasValueLine(std::string_view text);
 
 // The pages' commit rules applied to the device object: each edit's value is limited to
 // the edit's range and converted to the raw value, a list selection that the current

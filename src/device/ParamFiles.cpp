@@ -7,6 +7,8 @@
 #include "KalvistError.h"
 #include "MessageThread.h"
 #include "P16Import.h"
+#include "ParamRanges.h"
+#include "SafeFile.h"
 #include "vltZarno.h"
 
 namespace kalvist {
@@ -120,17 +122,59 @@ std::optional<std::string> CheckAgainstController(const TZarno& zarno, const TIn
          TZarno::AccessLevelName(zarno.AccessLevel()) + " access level.";
 }
 
-TParamFileResult ImportP16File(TZarno& zarno, const std::string& fileName,
+TParamFileResult ImportP16File(TZarno& zarno, const std::string& text,
                                const TParamFileHooks& hooks) {
   TZarnoPageTarget deviceTarget(zarno);
   IParamPageTarget& target = hooks.PageTarget ? *hooks.PageTarget : deviceTarget;
   try {
-    ImportP16(fileName, target, hooks.ConvertWindow);
+    ImportP16Text(text, target, hooks.ConvertWindow);
     return TParamFileResult::Loaded;
   } catch (const TKalvistError& e) {
     zarno.ShowError("Error reading old parameters file: " + e.Text);
     return TParamFileResult::Failed;
   }
+}
+
+// Where the text of a file that must be text is broken, or nothing.
+std::optional<std::string> NotText(std::string_view content) {
+  for (size_t i = 0; i < content.size(); ++i) {
+    const auto byte = static_cast<unsigned char>(content[i]);
+    const bool control = byte < 0x20 || byte == 0x7F;
+    if (!control || byte == '\r' || byte == '\n' || byte == '\t') continue;
+    char reason[64];
+    std::snprintf(reason, sizeof reason, "it is no text (byte 0x%02X at offset %zu)", byte, i);
+    return reason;
+  }
+  return std::nullopt;
+}
+
+TParamFileKind KindOf(const std::string& fileName, std::string_view content) {
+  const std::string extension = FileExtension(fileName);
+  if (extension == ".zrp") return TParamFileKind::NewLayout;
+  if (extension == ".p16") return TParamFileKind::P16;
+  if (extension == ".zrn" || extension == ".zr2") return TParamFileKind::OldLayout;
+  return HasIdentification(TIniFile::FromText(content)) ? TParamFileKind::NewLayout
+                                                        : TParamFileKind::OldLayout;
+}
+
+// Values the object cannot hold refuse the whole file; values outside the pages' valid
+// range are applied, and the user is told which.
+bool ValuesFit(TZarno& zarno, const TIniFile& ini) {
+  std::vector<TValueFault> unfit = CheckFileValues(zarno, ini);
+  std::erase_if(unfit, [](const TValueFault& f) { return f.Fits; });
+  if (unfit.empty()) return true;
+  zarno.ShowError("Parameters file \"" + ini.FileName() +
+                  "\" is refused, its values do not fit their objects: " + FaultList(unfit));
+  return false;
+}
+
+void WarnOutsideValidRange(TZarno& zarno, const TIniFile& ini) {
+  const std::vector<TValueFault> outside = CheckFileValues(zarno, ini);
+  if (outside.empty()) return;
+  ShowMessageAsync("Parameters file \"" + ini.FileName() +
+                       "\" holds values outside the valid range of the configuration pages: " +
+                       FaultList(outside),
+                   0, mkWarning);
 }
 
 }  // namespace
@@ -202,12 +246,34 @@ void ConvertOldFile(TIniFile& ini) {
   }
 }
 
+bool HasIdentification(const TIniFile& ini) {
+  return ini.ValueExists(kIdentificationSection, kFileVersionKey) &&
+         ini.ValueExists(kIdentificationSection, kHWTypeKey) &&
+         ini.ValueExists(kIdentificationSection, kSWVersionKey);
+}
+
+TParamFileText ReadParamFileText(const std::string& fileName) {
+  TParamFileText file{TParamFileKind::NewLayout, ReadFileBytes(fileName, TIniFile::kMaxFileSize)};
+  file.Kind = KindOf(fileName, file.Text);
+  if (file.Kind == TParamFileKind::NewLayout) return file;
+  const std::string refused = "Cannot read parameters file \"" + fileName + "\": ";
+  if (const std::optional<std::string> reason = NotText(file.Text)) {
+    throw TKalvistError(refused + *reason);
+  }
+  if (file.Kind == TParamFileKind::P16 && !P16HasValueLine(file.Text)) {
+    throw TKalvistError(refused + "no line holds a number 0..255");
+  }
+  return file;
+}
+
+TIniFile ParamFileIni(const TParamFileText& file, const std::string& fileName) {
+  TIniFile ini = TIniFile::FromText(file.Text, fileName);
+  if (file.Kind == TParamFileKind::OldLayout) ConvertOldFile(ini);
+  return ini;
+}
+
 std::optional<std::string> CheckParamFile(const TIniFile& ini, const std::string& programTitle) {
-  const bool complete = ini.SectionExists(kIdentificationSection) &&
-                        ini.SectionExists(kParametersSection) &&
-                        ini.ValueExists(kIdentificationSection, kFileVersionKey) &&
-                        ini.ValueExists(kIdentificationSection, kHWTypeKey) &&
-                        ini.ValueExists(kIdentificationSection, kSWVersionKey);
+  const bool complete = ini.SectionExists(kParametersSection) && HasIdentification(ini);
   if (!complete) return "Invalid parameters file: \"" + ini.FileName() + "\"";
   if (ini.ReadInteger(kIdentificationSection, kFileVersionKey, 0) > 0) {
     return "Parameters file was created by newer version of " + programTitle;
@@ -241,11 +307,7 @@ TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHo
     zarno.ShowError(*refusal);
     return TParamFileResult::Failed;
   }
-  if (zarno.IsConnected()) {
-    if (version != zarno.SwVersion() && !AdaptToFirmware(zarno, ini, version, hooks)) {
-      return TParamFileResult::Cancelled;
-    }
-  } else {
+  if (!zarno.IsConnected()) {
     zarno.SetZarnoMode(static_cast<uint8_t>(kind));
     if (hooks.SelectOfflineVersion) {
       hooks.SelectOfflineVersion(version);
@@ -253,6 +315,12 @@ TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHo
       zarno.SetOfflineSWversion(version);
     }
   }
+  if (!ValuesFit(zarno, ini)) return TParamFileResult::Failed;
+  if (zarno.IsConnected() && version != zarno.SwVersion() &&
+      !AdaptToFirmware(zarno, ini, version, hooks)) {
+    return TParamFileResult::Cancelled;
+  }
+  WarnOutsideValidRange(zarno, ini);
   try {
     zarno.LoadFromIni(ini);
     return TParamFileResult::Loaded;
@@ -264,25 +332,25 @@ TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHo
 
 TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
                                const TParamFileHooks& hooks) {
-  const std::string extension = FileExtension(fileName);
+  std::optional<TParamFileText> file;
+  try {
+    file = ReadParamFileText(fileName);
+  } catch (const TKalvistError& e) {
+    zarno.ShowError(e.Text);  // the file could not be read, or not as what it claims to be
+    return TParamFileResult::Failed;
+  }
   TParamFileResult result = TParamFileResult::Failed;
-  if (extension == ".p16") {
+  if (file->Kind == TParamFileKind::P16) {
     if (!zarno.IsConnected()) {
       zarno.NumMaxChannels = 16;
       zarno.SetZarnoMode(0);
     }
-    result = ImportP16File(zarno, fileName, hooks);
-    if (hooks.RefreshForDevice) hooks.RefreshForDevice();
+    result = ImportP16File(zarno, file->Text, hooks);
   } else {
-    try {
-      TIniFile ini = TIniFile::LoadFromFile(fileName);
-      if (extension != ".zrp") ConvertOldFile(ini);
-      result = ApplyParamFile(zarno, ini, hooks);
-    } catch (const TKalvistError& e) {
-      zarno.ShowError(e.Text);  // the file could not be read
-    }
-    if (extension != ".zrp" && hooks.RefreshForDevice) hooks.RefreshForDevice();
+    TIniFile ini = ParamFileIni(*file, fileName);
+    result = ApplyParamFile(zarno, ini, hooks);
   }
+  if (file->Kind != TParamFileKind::NewLayout && hooks.RefreshForDevice) hooks.RefreshForDevice();
   if (!zarno.IsConnected() && hooks.ShowOfflineDevice) hooks.ShowOfflineDevice();
   return result;
 }

@@ -100,13 +100,35 @@ std::optional<std::string> CheckParamFile(const TIniFile& ini, const std::string
 // integers), parameters, and the cylinder configuration when the file has one.
 TIniFile NewLayout(const TIniFile& ini);
 
+// How a file is read: ".zrp" in the new layout, ".zrn" and ".zr2" in the old one, ".p16"
+// as an old 16-channel file; any other extension by its content (a complete
+// identification section: the new layout, else the old one).
+enum class TParamFileKind { NewLayout, OldLayout, P16 };
+
+struct TParamFileText {
+  TParamFileKind Kind = TParamFileKind::NewLayout;
+  std::string Text;
+};
+// Whether an INI holds the "identification" section with its three keys.
+bool HasIdentification(const TIniFile& ini);
+// Reads a parameter file and decides how it is read. Throws TKalvistError with the
+// reason when it cannot be read, when a file read as the old layout or as ".p16" is no
+// text (a NUL or another control byte than CR, LF and TAB), or when no line of a ".p16"
+// file is an integer 0..255.
+TParamFileText ReadParamFileText(const std::string& fileName);
+// The new layout in memory of a file read as the new or the old layout (converted).
+TIniFile ParamFileIni(const TParamFileText& file, const std::string& fileName);
+
 // Checks a file in the new layout and applies it: offline it first switches the device
 // object to the file's hardware kind and firmware; connected it refuses another kind or
 // too low an access level and adapts values of another firmware version (filter
 // frequencies clamped with an information text, the window converted through the
-// hooks). A hardware type other than 0, 1 and 2 is refused.
+// hooks). A hardware type other than 0, 1 and 2 is refused, and so is a file with any
+// value its object cannot hold (all of them named, nothing applied); values outside the
+// pages' valid range are applied with a warning that names them.
 TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks);
-// Loads a file of any kind by its extension (".zrp", ".p16", anything else an old file).
+// Loads a file of any kind as ReadParamFileText reads it; a file refused for its content
+// changes nothing.
 TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
                                const TParamFileHooks& hooks);
 

@@ -176,7 +176,24 @@ bool TZarno::ReportedAsVanished() {
 
 // --- Transfer results ---
 
+bool TZarno::ReadRawObject(TCustomCommObject& object) {
+  // An empty queue holds no raw read any more; a cleared one may have left some behind.
+  if (queue_.Count() == 0) rawReads_.clear();
+  if (!queue_.EnqueueRead(object)) return false;
+  rawReads_.insert(&object);
+  return true;
+}
+
+void TZarno::HandleRawRead(const TCustomCommObject& object, int result) {
+  if (OnTransferResult) OnTransferResult(*this, object.ObjectID, false, result);
+  if (result == orNoAnswer || result == orInvalidAnswer) ReportReadError(object.ObjectID, result);
+}
+
 void TZarno::HandleRead(TCustomCommObject& object, int result) {
+  if (rawReads_.erase(&object) > 0) {
+    HandleRawRead(object, result);
+    return;
+  }
   const uint16_t id = object.ObjectID;
   if (OnTransferResult) OnTransferResult(*this, id, false, result);
   if (result == 105) return;

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 
@@ -170,6 +171,12 @@ class TZarno {
   // Queues a read of one catalogue entry; false when there is none or the access checks
   // drop it.
   bool ReadValue(uint16_t id);
+  // Queues a read of any object by its ID into `object`, whose size is the most it takes
+  // (the reply sets it). Nothing of the device object's own state changes: the result
+  // comes through OnTransferResult alone; a failed link (no or an invalid answer) ends the
+  // connection as any read does, a refusal by the controller does not. `object` must live
+  // until its read has ended or the queue has been cleared.
+  bool ReadRawObject(TCustomCommObject& object);
   void ObjectChanged(uint16_t id);
   void ShowError(const std::string& text);
 
@@ -287,6 +294,7 @@ class TZarno {
   bool ReportedAsVanished();
   void ForgetPassword();
   void HandleRead(TCustomCommObject& object, int result);
+  void HandleRawRead(const TCustomCommObject& object, int result);
   void HandleWritten(TCustomCommObject& object, int result);
   void HandleParamReset(TZarnoParam& entry);
   void Identify();
@@ -339,6 +347,7 @@ class TZarno {
   TZarnoParamList params_;
 
   TZarnoQueue queue_;
+  std::set<const TCustomCommObject*> rawReads_;  // queued by ReadRawObject
 
   bool passwordOK_ = false;
   int32_t accessLevelNumber_ = 0;

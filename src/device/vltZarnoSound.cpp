@@ -31,7 +31,7 @@ void TZarno::RecordSound(const std::string& fileName, const std::string& sensorN
   if (!soundForm_) throw TKalvistError("TZarno.RecordSound: no recording form.");
   if (soundPhase_ != TSoundPhase::Idle) throw TKalvistError("FileStream is in use!");
   if (!soundFile_.Create(fileName)) {
-    ShowError("Sound file can not be created!");
+    ShowError("Sound file can not be created!\r\n" + fileName + ": " + soundFile_.Error());
     return;
   }
   if (comm_->SoundMode()) {

@@ -13,6 +13,14 @@ void TCustomCommObjectQueue::Clear() {
   inFlight_ = false;
 }
 
+void TCustomCommObjectQueue::ClearPending() {
+  if (!inFlight_) {
+    Clear();
+    return;
+  }
+  entries_.erase(entries_.begin() + 1, entries_.end());
+}
+
 void TCustomCommObjectQueue::Append(TCustomCommObject& commObj, bool isWrite) {
   TQueueObject entry{commObj.Size(), isWrite, &commObj, {}};
   if (isWrite) entry.Value.assign(commObj.Data(), commObj.Data() + commObj.Size());

@@ -48,6 +48,8 @@ class TCustomCommObjectQueue {
   // Removes every entry. A transfer already under way still ends, but its result belongs
   // to no entry any more and is dropped: it must not be taken for a later entry's.
   virtual void Clear();
+  // Removes every entry whose transfer has not started; one under way ends as usual.
+  void ClearPending();
   // Each appends an entry and returns true when it was queued (a derived queue may drop
   // transfers); onto an empty queue with an idle operator the transfer starts at once.
   virtual bool EnqueueRead(TCustomCommObject& commObj) = 0;

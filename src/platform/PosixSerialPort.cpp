@@ -67,6 +67,9 @@ class TPosixSerialPort final : public ISerialPort {
 
   void Close() override {
     if (fd_ < 0) return;
+    // Exclusivity belongs to the terminal, not to our descriptor: a pseudo-terminal (or
+    // a port someone else holds open) would stay locked for every later user.
+    (void)ioctl(fd_, TIOCNXCL);
     ::close(fd_);
     fd_ = -1;
   }

@@ -193,7 +193,8 @@ TEST_F(ZarnoSoundTest, AFileThatCannotBeCreatedRecordsNothing) {
   Record("no-such-folder/x.au");
   EXPECT_EQ(link->sent.size(), sent);
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].Text, "Sound file can not be created!");
+  EXPECT_EQ(sink.messages[0].Text,
+            "Sound file can not be created!\r\n" + path.string() + ": No such file or directory");
 }
 
 TEST_F(ZarnoSoundTest, StopBeforeTheStreamCameEndsItAtOnce) {
