@@ -1,10 +1,12 @@
 #include "CliCommands.h"
 
+#include <algorithm>
 #include <iostream>
 
 #include "CliOutput.h"
 #include "DeviceVersionCheck.h"
 #include "KalvistError.h"
+#include "ParamRanges.h"
 #include "PortScan.h"
 #include "vltFirmwareVersion.h"
 
@@ -62,13 +64,15 @@ bool SettleOrReport(TCliSession& session, int transfers) {
 }
 
 // Whether a read or write result counts as done; reports the ones the device model
-// passes over in silence.
-bool Succeeded(TCliSession& session, const std::string& name, std::optional<int> result) {
+// passes over in silence (for a raw read, every refusal by the controller).
+bool Succeeded(TCliSession& session, const std::string& name, std::optional<int> result,
+               bool raw = false) {
   if (result == 0) return true;
+  const bool linkFailed = result == orNoAnswer || result == orInvalidAnswer;
   if (!result) {
     session.Error(name + ": the controller sent no data");
-  } else if (*result == 105) {
-    session.Error(name + ": refused by the controller (result 105)");
+  } else if (*result == 105 || (raw && !linkFailed)) {
+    session.Error(name + ": refused by the controller (result " + std::to_string(*result) + ")");
   }
   return false;
 }
@@ -77,10 +81,6 @@ bool Succeeded(TCliSession& session, const std::string& name, std::optional<int>
 TValue ParseValue(const std::string& text) {
   const std::optional<int64_t> number = TextToInteger(text);
   return number ? TValue(*number) : TValue(text);
-}
-
-void PrintJson(const ordered_json& json) {
-  std::cout << json.dump() << std::endl;
 }
 
 }  // namespace
@@ -134,18 +134,55 @@ int RunInfo(TCliSession& session, int openStatus, bool json) {
   return openStatus;
 }
 
+namespace {
+
+// One name of "read": a catalogue entry, or any other object by its ID, read raw.
+struct TReadItem {
+  std::string Label;
+  uint16_t Id = 0;
+  TZarnoParam* Entry = nullptr;
+  std::unique_ptr<TCommObject> Raw;
+};
+
+// The largest object that has a typed value; a raw read takes at most this much.
+constexpr int kLargestTypedObject = 64;
+
+std::optional<TReadItem> ReadItem(TZarno& zarno, const std::string& name) {
+  if (TZarnoParam* entry = Resolve(zarno, name)) {
+    return TReadItem{entry->Name, entry->ObjectID, entry, nullptr};
+  }
+  const std::optional<int64_t> id = TextToInteger(name);
+  if (!id || *id < 0 || *id > 0xFFFF) return std::nullopt;
+  const auto objectId = static_cast<uint16_t>(*id);
+  return TReadItem{std::to_string(objectId), objectId, nullptr,
+                   std::make_unique<TCommObject>(objectId, false, kLargestTypedObject)};
+}
+
+bool QueueRead(TZarno& zarno, TReadItem& item) {
+  return item.Raw ? zarno.ReadRawObject(*item.Raw) : zarno.ReadValue(item.Id);
+}
+
+}  // namespace
+
 int RunRead(TCliSession& session, const std::vector<std::string>& names, bool json) {
   TZarno& zarno = session.Zarno();
-  const std::vector<TZarnoParam*> entries = ResolveAll(session, names);
-  if (entries.empty()) return exFailed;
+  std::vector<TReadItem> items;
+  for (const std::string& name : names) {
+    std::optional<TReadItem> item = ReadItem(zarno, name);
+    if (!item) {
+      session.Error("Parameter \"" + name + "\" was not found");
+      return exFailed;
+    }
+    items.push_back(std::move(*item));
+  }
   session.ForgetResults();
   int status = exOk;
-  std::vector<TZarnoParam*> queued;
-  for (TZarnoParam* entry : entries) {
-    if (zarno.ReadValue(entry->ObjectID)) {
-      queued.push_back(entry);
+  std::vector<TReadItem*> queued;
+  for (TReadItem& item : items) {
+    if (QueueRead(zarno, item)) {
+      queued.push_back(&item);
     } else {
-      NotPermitted(session, entry->Name);
+      NotPermitted(session, item.Label);
       status = exFailed;
     }
   }
@@ -153,15 +190,22 @@ int RunRead(TCliSession& session, const std::vector<std::string>& names, bool js
     return exFailed;
   }
   ordered_json values = ordered_json::object();
-  for (TZarnoParam* entry : queued) {
-    if (!Succeeded(session, entry->Name, session.ReadResult(entry->ObjectID))) {
+  for (TReadItem* item : queued) {
+    if (!Succeeded(session, item->Label, session.ReadResult(item->Id), item->Raw != nullptr)) {
       status = exFailed;
       continue;
     }
-    if (json) {
-      values[entry->Name] = ValueJson(entry->Value());
-    } else {
-      std::cout << entry->Name << "=" << ValueText(entry->Value()) << "\n";
+    const TCommObject& object = item->Raw ? *item->Raw : *item->Entry;
+    try {
+      const TValue value = object.Value();
+      if (json) {
+        values[item->Label] = ValueJson(value);
+      } else {
+        std::cout << item->Label << "=" << ValueText(value) << "\n";
+      }
+    } catch (const TKalvistError& e) {
+      session.Error(item->Label + ": " + e.Text + " (" + std::to_string(object.Size()) + " bytes)");
+      status = exFailed;
     }
   }
   if (json) PrintJson(values);
@@ -171,47 +215,98 @@ int RunRead(TCliSession& session, const std::vector<std::string>& names, bool js
 
 namespace {
 
-// Everything that would keep a write from going out, checked before anything is sent.
-bool WritesAllowed(TCliSession& session, const std::vector<TZarnoParam*>& entries,
-                   const std::vector<TAssignment>& assignments) {
+// Everything about the session that would keep a write from going out, checked before
+// anything is sent.
+bool WritesAllowed(TCliSession& session, const std::vector<TZarnoParam*>& entries) {
   TZarno& zarno = session.Zarno();
   bool allowed = true;
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const TZarnoParam& entry = *entries[i];
-    if (entry.PasswordProtected && !zarno.PasswordOK()) {
-      session.Error(entry.Name + " is password-protected and no password has been accepted");
+  for (const TZarnoParam* entry : entries) {
+    if (entry->PasswordProtected && !zarno.PasswordOK()) {
+      session.Error(entry->Name + " is password-protected and no password has been accepted");
       allowed = false;
-    } else if (!zarno.Queue().ReadPermitted(entry) || !zarno.Queue().WritePermitted(entry)) {
-      NotPermitted(session, entry.Name);
-      allowed = false;
-    }
-    try {
-      TCommObject scratch(entry.ObjectID, false, entry.Size());
-      scratch.SetValue(ParseValue(assignments[i].second));
-    } catch (const TKalvistError& e) {
-      session.Error(entry.Name + ": " + e.Text);
+    } else if (!zarno.Queue().ReadPermitted(*entry) || !zarno.Queue().WritePermitted(*entry)) {
+      NotPermitted(session, entry->Name);
       allowed = false;
     }
   }
   return allowed;
 }
 
+void ReportRefused(TCliSession& session, const TValueFault& fault, bool forceHelps) {
+  session.Error(fault.Name + "=" + fault.Value + " refused: " + fault.Reason +
+                (forceHelps ? " (--force writes it all the same)" : ""));
+}
+
+// Values their objects cannot hold, each reported; checked before anything is read.
+bool ValuesFit(TCliSession& session, const std::vector<TZarnoParam*>& entries,
+               const std::vector<TAssignment>& assignments) {
+  bool fit = true;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TZarnoParam& entry = *entries[i];
+    if (const std::optional<std::string> reason = DoesNotFit(entry, assignments[i].second)) {
+      ReportRefused(session, {entry.Name, assignments[i].second, *reason, false}, false);
+      fit = false;
+    }
+  }
+  return fit;
+}
+
+// Values outside the pages' valid range, by the controller's values just read (and the
+// stroke of a "Switches" written along).
+bool ValuesValid(TCliSession& session, const std::vector<TZarnoParam*>& entries,
+                 const std::vector<TAssignment>& assignments) {
+  TRangeContext context = RangeContextOf(session.Zarno());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    if (entries[i]->ObjectID == idSwitches) {
+      context.FourStroke = (TextToInteger(assignments[i].second).value_or(0) & 1) != 0;
+    }
+  }
+  bool valid = true;
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const TZarnoParam& entry = *entries[i];
+    if (auto fault = CheckValue(entry, entry.Name, assignments[i].second, context)) {
+      ReportRefused(session, *fault, true);
+      valid = false;
+    }
+  }
+  return valid;
+}
+
+// The entries to write, and "Switches" too when a firing angle's range depends on it.
+std::vector<TZarnoParam*> EntriesToRead(TZarno& zarno, const std::vector<TZarnoParam*>& entries) {
+  std::vector<TZarnoParam*> toRead = entries;
+  const auto is = [&entries](bool (*predicate)(uint16_t)) {
+    return std::any_of(entries.begin(), entries.end(),
+                       [predicate](const TZarnoParam* e) { return predicate(e->ObjectID); });
+  };
+  const bool switches = is([](uint16_t id) { return id == idSwitches; });
+  if (is(IsFiringAngle) && !switches && zarno.HasParam(idSwitches)) {
+    toRead.push_back(zarno.FindParam(idSwitches));
+  }
+  return toRead;
+}
+
 }  // namespace
 
-int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, bool json) {
+int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, bool force,
+             bool json) {
   TZarno& zarno = session.Zarno();
   std::vector<std::string> names;
   for (const TAssignment& a : assignments) names.push_back(a.first);
   const std::vector<TZarnoParam*> entries = ResolveAll(session, names);
-  if (entries.empty() || !WritesAllowed(session, entries, assignments)) return exFailed;
+  if (entries.empty()) return exFailed;
+  if (!ValuesFit(session, entries, assignments)) return exUsage;
+  if (!WritesAllowed(session, entries)) return exFailed;
 
   // The current values first, so that only changes go out.
   session.ForgetResults();
-  for (TZarnoParam* entry : entries) zarno.ReadValue(entry->ObjectID);
-  if (!SettleOrReport(session, static_cast<int>(entries.size()))) return exFailed;
-  for (TZarnoParam* entry : entries) {
+  const std::vector<TZarnoParam*> toRead = EntriesToRead(zarno, entries);
+  for (TZarnoParam* entry : toRead) zarno.ReadValue(entry->ObjectID);
+  if (!SettleOrReport(session, static_cast<int>(toRead.size()))) return exFailed;
+  for (TZarnoParam* entry : toRead) {
     if (!Succeeded(session, entry->Name, session.ReadResult(entry->ObjectID))) return exFailed;
   }
+  if (!force && !ValuesValid(session, entries, assignments)) return exUsage;
 
   std::vector<bool> sent;
   for (size_t i = 0; i < entries.size(); ++i) {
@@ -242,23 +337,21 @@ int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, 
 
 int RunDump(TCliSession& session, bool json) {
   TZarno& zarno = session.Zarno();
-  session.ForgetResults();
-  zarno.ReadAllParameters();
-  if (!SettleOrReport(session, zarno.Params().Count() + 4)) return exFailed;
+  const std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
+  if (!notRead) return exFailed;
   ordered_json values = ordered_json::object();
-  ordered_json notRead = ordered_json::array();
   for (int i = 0; i < zarno.Params().Count(); ++i) {
     const TZarnoParam& entry = zarno.Params().Items(i);
-    const bool read = session.ReadResult(entry.ObjectID) == 0;
+    const bool read = std::find(notRead->begin(), notRead->end(), entry.Name) == notRead->end();
     if (json) {
-      values[entry.Name] = ValueJson(entry.Value());
-      if (!read) notRead.push_back(entry.Name);
+      if (read) values[entry.Name] = ValueJson(entry.Value());
+    } else if (read) {
+      std::cout << entry.Name << "=" << ValueText(entry.Value()) << "\n";
     } else {
-      std::cout << entry.Name << "=" << ValueText(entry.Value()) << (read ? "" : "  (not read)")
-                << "\n";
+      std::cout << entry.Name << " (not read)\n";
     }
   }
-  if (json) PrintJson({{"values", values}, {"not_read", notRead}});
+  if (json) PrintJson({{"values", values}, {"not_read", *notRead}});
   std::cout << std::flush;
   return exOk;
 }

@@ -17,7 +17,10 @@ int RunPorts(bool json);
 // Prints what identification found; `openStatus` is what connecting gave.
 int RunInfo(TCliSession& session, int openStatus, bool json);
 int RunRead(TCliSession& session, const std::vector<std::string>& names, bool json);
-int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, bool json);
+// Values their objects cannot hold, and without `force` values outside the valid range
+// of the configuration pages, refuse the whole command (exUsage) before anything is sent.
+int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, bool force,
+             bool json);
 int RunDump(TCliSession& session, bool json);
 int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json);
 int RunPasswordChange(TCliSession& session, uint16_t value, uint8_t level, bool json);

@@ -97,7 +97,7 @@ int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json) 
     }
     zarno.ComputeStatistics();
     if (json) {
-      std::cout << TickJson(zarno, tick).dump() << std::endl;
+      PrintJson(TickJson(zarno, tick));
     } else {
       std::cout << TickLine(zarno, tick) << std::endl;
     }

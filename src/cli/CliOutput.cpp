@@ -2,8 +2,18 @@
 
 #include <array>
 #include <cstdio>
+#include <iostream>
+#include <vector>
 
 namespace kalvist::cli {
+
+namespace {
+
+// Main thread only, like the commands.
+std::vector<std::string> notedErrors;
+bool jsonPrinted = false;
+
+}  // namespace
 
 std::string Cp1252ToUtf8(const std::string& text) {
   // 0x80..0x9F differ from Latin-1; 0 marks the five unassigned codes, kept as U+FFFD.
@@ -70,6 +80,23 @@ std::string TraceLine(TTraceDirection direction, std::span<const uint8_t> bytes,
 void ErrorLine(const std::string& line) {
   const std::string whole = line + "\n";
   std::fwrite(whole.data(), 1, whole.size(), stderr);
+}
+
+void NoteError(const std::string& text) {
+  notedErrors.push_back(text);
+}
+
+void PrintJson(const nlohmann::ordered_json& json) {
+  jsonPrinted = true;
+  std::cout << json.dump() << std::endl;
+}
+
+int FinishJson(int status) {
+  if (status == exOk || jsonPrinted) return status;
+  std::string text;
+  for (const std::string& error : notedErrors) text += (text.empty() ? "" : "\n") + error;
+  PrintJson({{"error", text.empty() ? "failed" : text}, {"exit", status}});
+  return status;
 }
 
 }  // namespace kalvist::cli

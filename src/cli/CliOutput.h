@@ -12,7 +12,7 @@
 
 namespace kalvist::cli {
 
-enum TExitCode : int { exOk = 0, exFailed = 1, exUsage = 2, exNoDevice = 3 };
+enum TExitCode : int { exOk = 0, exFailed = 1, exUsage = 2, exNoDevice = 3, exInterrupted = 130 };
 
 std::string Cp1252ToUtf8(const std::string& text);
 
@@ -28,5 +28,13 @@ std::string TraceLine(TTraceDirection direction, std::span<const uint8_t> bytes,
 // A whole line to the error stream in one write, so that lines of the I/O thread and
 // of the main thread do not interleave within a line.
 void ErrorLine(const std::string& line);
+
+// An error's text (without its caption), kept for the JSON error report.
+void NoteError(const std::string& text);
+// A command's JSON result on one line of standard output.
+void PrintJson(const nlohmann::ordered_json& json);
+// With --json, a failed run that printed no result of its own prints
+// {"error": "...", "exit": N}: the errors noted, one per line. Returns `status`.
+int FinishJson(int status);
 
 }  // namespace kalvist::cli

@@ -1,7 +1,9 @@
 #include "CliSession.h"
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include "CliOutput.h"
 #include "DeviceVersionCheck.h"
@@ -35,6 +37,7 @@ void TLineSink::Show(const TMessage& m, std::function<void()> closed) {
     text += c == '\n' ? ' ' : c;
   }
   ErrorLine(text);
+  if (m.Kind == mkError) NoteError(text.substr(m.Caption.empty() ? 0 : m.Caption.size() + 2));
   if (closed) closed();
 }
 
@@ -54,6 +57,9 @@ void TCliSession::Error(const std::string& text) {
 }
 
 void TCliSession::StartSimulator() {
+  static bool told = false;  // once, also for a command that opens several sessions
+  if (!told) ErrorLine("using the built-in controller simulator");
+  told = true;
   sim::TSimOptions options;
   options.Kind = options_.SimKind;
   options.Firmware = options_.SimFirmware;
@@ -144,6 +150,11 @@ int TCliSession::Open() {
     return exNoDevice;
   }
   if (!zarno_->IsConnected()) {
+    if (zarno_->Comm().Connection()->LastOpenError() == std::strerror(EACCES)) {
+      ErrorLine(
+          "Hint: the port's group (\"dialout\" on Debian) may use it: usermod -aG dialout "
+          "$USER, then log in again");
+    }
     if (!identified_ && ReadResult(idSwVersion) == 0) {
       char text[80];
       std::snprintf(text, sizeof text, "Unknown hardware type (object 24469 reads 0x%08X)",
@@ -166,13 +177,26 @@ int TCliSession::Open() {
   return exOk;
 }
 
-bool TCliSession::Settle(int transfers) {
-  const bool settled = loop_.RunUntil(
-      [this] {
-        return !zarno_->IsConnected() || (zarno_->Queue().Count() == 0 && !zarno_->Comm().Busy());
-      },
-      static_cast<uint64_t>(transfers) * TransferBoundMs() + kOpenBoundMs);
-  return settled && zarno_->IsConnected();
+bool TCliSession::Settle(int transfers, const std::function<bool()>& stop) {
+  loop_.RunUntil([this, &stop] { return !zarno_->IsConnected() || Settled() || (stop && stop()); },
+                 static_cast<uint64_t>(transfers) * TransferBoundMs() + kOpenBoundMs);
+  return zarno_->IsConnected() && Settled();
+}
+
+std::optional<std::vector<std::string>> TCliSession::ReadConfiguration() {
+  TZarno& zarno = *zarno_;
+  ForgetResults();
+  zarno.ReadAllParameters();
+  if (!Settle(zarno.Params().Count() + 4)) {
+    if (zarno.IsConnected()) Error("The controller did not finish in time");
+    return std::nullopt;
+  }
+  std::vector<std::string> notRead;
+  for (int i = 0; i < zarno.Params().Count(); ++i) {
+    const TZarnoParam& entry = zarno.Params().Items(i);
+    if (ReadResult(entry.ObjectID) != 0) notRead.push_back(entry.Name);
+  }
+  return notRead;
 }
 
 void TCliSession::Idle(uint32_t ms) {

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "EventLoop.h"
 #include "MessageSink.h"
@@ -83,13 +84,20 @@ class TCliSession {
   // Runs the loop until everything queued has ended, for at most the time `transfers`
   // transfers may take when each exhausts its tries. False when the bound ran out or
   // the connection ended on the way.
-  bool Settle(int transfers);
+  // `stop`, when given, ends the wait early (and the result is false then, unless all
+  // had ended).
+  bool Settle(int transfers, const std::function<bool()>& stop = {});
   // Runs the loop for `ms` milliseconds.
   void Idle(uint32_t ms);
   // After the connection was lost: with --reconnect, waits (bounded) until the same
   // port is back and the controller connected again, with the password that had been
   // accepted. Tells the user on stderr. False when not asked to, or it did not come back.
   bool AwaitReconnect();
+
+  // Reads every catalogue entry the access level lets through. The names of the entries
+  // not read (they hold their defaults), in catalogue order; nothing (reported) when the
+  // controller did not finish.
+  std::optional<std::vector<std::string>> ReadConfiguration();
 
   // The result of the last queued transfer of that object since ForgetResults.
   std::optional<int> ReadResult(uint16_t id) const;

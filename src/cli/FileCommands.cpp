@@ -1,12 +1,15 @@
 #include "FileCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <memory>
 #include <set>
 #include <vector>
 
+#include "CliInterrupt.h"
 #include "CliOutput.h"
 #include "DeviceVersionCheck.h"
 #include "IniFile.h"
@@ -33,10 +36,6 @@ void Inform(const std::string& text) {
   ShowMessageAsync(text, 0, mkInformation);
 }
 
-void PrintJson(const ordered_json& json) {
-  std::cout << json.dump() << std::endl;
-}
-
 std::string FirmwareText(int32_t firmware) {
   TFirmwareVersion version;
   version.SetFromByte(static_cast<uint8_t>(firmware));
@@ -60,7 +59,8 @@ class TSinkScope {
 class TOfflineDevice {
  public:
   explicit TOfflineDevice(const TFileOptions& options) : zarno_(loop_) {
-    const uint8_t mode = options.Kind == 2 ? 1 : options.Kind == 3 ? 2 : 0;
+    const int kind = options.Kind.value_or(20);
+    const uint8_t mode = kind == 2 ? 1 : kind == 3 ? 2 : 0;
     for (uint8_t m = 0; m < 3; ++m) zarno_.SetZarnoNames(m, DeviceTypeName(m));
     zarno_.SetZarnoMode(mode);
     zarno_.SetOfflineSWversion(options.Firmware.value_or(LastSupportedFirmware(mode)));
@@ -101,52 +101,65 @@ TParamFileHooks Hooks(const TFileOptions& options) {
   return hooks;
 }
 
-// Any parameter file as the new layout; old layouts are converted, a ".p16" file is
-// imported into the offline device object. Nothing (and a message) when it cannot be.
-std::optional<TIniFile> NewLayoutOf(TOfflineDevice& device, const std::string& fileName,
-                                    const TFileOptions& options) {
-  const TParamFileHooks hooks = Hooks(options);
-  const std::string extension = FileExtension(fileName);
-  if (extension == ".p16") {
-    if (LoadParamFile(device.Zarno(), fileName, hooks) != TParamFileResult::Loaded) {
-      return std::nullopt;
-    }
-    return device.Zarno().SaveToIni(0);
-  }
+// The file and how it is read; nothing (and a message) when it cannot be.
+std::optional<TParamFileText> ReadFile(const std::string& fileName) {
   try {
-    TIniFile ini = TIniFile::LoadFromFile(fileName);
-    if (extension != ".zrp") ConvertOldFile(ini);
-    if (const std::optional<std::string> refusal = CheckParamFile(ini, hooks.ProgramTitle)) {
-      Fail(*refusal);
-      return std::nullopt;
-    }
-    return NewLayout(ini);
+    return ReadParamFileText(fileName);
   } catch (const TKalvistError& e) {
     Fail(e.Text);
     return std::nullopt;
   }
 }
 
-// Reads every parameter the access level lets through and takes them as a file.
-std::optional<TIniFile> ControllerLayout(TCliSession& session) {
-  TZarno& zarno = session.Zarno();
-  session.ForgetResults();
-  zarno.ReadAllParameters();
-  if (!session.Settle(zarno.Params().Count() + 4)) {
-    if (zarno.IsConnected()) Fail("The controller did not finish in time");
+// --kind and --firmware choose the parameter set a ".p16" file is imported into; any
+// other file brings its own, and would silently override them.
+bool ParameterSetFits(const TParamFileText& file, const std::string& fileName,
+                      const TFileOptions& options) {
+  if (file.Kind == TParamFileKind::P16 || (!options.Kind && !options.Firmware)) return true;
+  Fail("--kind and --firmware choose the parameter set of a \".p16\" import; \"" + fileName +
+       "\" brings its own");
+  return false;
+}
+
+// Any parameter file as the new layout; old layouts are converted, a ".p16" file is
+// imported into the offline device object. Nothing (and a message) when it cannot be.
+std::optional<TIniFile> NewLayoutOf(TOfflineDevice& device, const TParamFileText& file,
+                                    const std::string& fileName, const TFileOptions& options) {
+  if (file.Kind == TParamFileKind::P16) {
+    if (LoadParamFile(device.Zarno(), fileName, Hooks(options)) != TParamFileResult::Loaded) {
+      return std::nullopt;
+    }
+    return device.Zarno().SaveToIni(0);
+  }
+  const TIniFile ini = ParamFileIni(file, fileName);
+  if (const std::optional<std::string> refusal = CheckParamFile(ini, Hooks(options).ProgramTitle)) {
+    Fail(*refusal);
     return std::nullopt;
   }
-  int unread = 0;
-  for (int i = 0; i < zarno.Params().Count(); ++i) {
-    if (session.ReadResult(zarno.Params().Items(i).ObjectID) != 0) ++unread;
+  return NewLayout(ini);
+}
+
+std::optional<TIniFile> NewLayoutOf(TOfflineDevice& device, const std::string& fileName,
+                                    const TFileOptions& options) {
+  const std::optional<TParamFileText> file = ReadFile(fileName);
+  return file ? NewLayoutOf(device, *file, fileName, options) : std::nullopt;
+}
+
+// The controller's configuration as a file, without the entries the access level could
+// not read (they are listed apart).
+struct TControllerLayout {
+  TIniFile Layout;
+  std::vector<std::string> NotRead;
+};
+
+std::optional<TControllerLayout> ControllerLayout(TCliSession& session) {
+  std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
+  if (!notRead) return std::nullopt;
+  TControllerLayout controller{session.Zarno().SaveToIni(0), std::move(*notRead)};
+  for (const std::string& name : controller.NotRead) {
+    controller.Layout.DeleteKey(kParametersSection, name);
   }
-  if (unread > 0) {
-    ShowMessageAsync(std::to_string(unread) +
-                         " parameters could not be read at the current access level; their "
-                         "defaults are taken",
-                     0, mkWarning);
-  }
-  return zarno.SaveToIni(0);
+  return controller;
 }
 
 // --- save ---
@@ -173,6 +186,19 @@ bool ExtensionFits(TZarno& zarno, const std::string& fileName) {
   return false;
 }
 
+// Defaults are no controller's values: saved in their place only when asked to.
+bool UnreadAccepted(const std::vector<std::string>& notRead, bool allowDefaults) {
+  if (notRead.empty()) return true;
+  const std::string what =
+      std::to_string(notRead.size()) + " parameters could not be read at the current access level";
+  if (!allowDefaults) {
+    Fail(what + ": nothing saved (--allow-defaults saves their defaults in their place)");
+    return false;
+  }
+  ShowMessageAsync(what + "; their defaults are saved in their place", 0, mkWarning);
+  return true;
+}
+
 int RunSave(const TFileOptions& options, const TSessionOptions& sessionOptions, bool json) {
   if (options.Offline) {
     const TSinkScope sink;
@@ -183,37 +209,45 @@ int RunSave(const TFileOptions& options, const TSessionOptions& sessionOptions, 
   TCliSession session(sessionOptions);
   if (const int opened = session.Open(); opened != exOk) return opened;
   if (!ExtensionFits(session.Zarno(), options.File)) return exUsage;
-  if (!ControllerLayout(session)) return exFailed;
+  const std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
+  if (!notRead || !UnreadAccepted(*notRead, options.AllowDefaults)) return exFailed;
   return SaveFile(session.Zarno(), options.File, json);
 }
 
 // --- load ---
 
-bool HasCylinderConfiguration(const TZarno& zarno, const std::string& fileName) {
-  if (zarno.ZarnoMode() != 2 || FileExtension(fileName) == ".p16") return false;
-  try {
-    return TIniFile::LoadFromFile(fileName).SectionExists(kCylinderSection);
-  } catch (const TKalvistError&) {
-    return false;
-  }
+bool HasCylinderConfiguration(const TZarno& zarno, const TParamFileText& file,
+                              const std::string& fileName) {
+  return zarno.ZarnoMode() == 2 && file.Kind != TParamFileKind::P16 &&
+         ParamFileIni(file, fileName).SectionExists(kCylinderSection);
 }
 
-// What the load applied, in catalogue order: the entries it changed or wrote, and the
-// cylinder configuration when the file brought one.
-void PrintApplied(TZarno& zarno, const std::set<uint16_t>& applied, bool cylinders, bool offline,
-                  bool json) {
+// One value a load set, with what became of it on the controller ("" offline).
+struct TLoadedValue {
+  std::string Name;
+  TValue Value;
+  std::string Outcome;
+};
+
+constexpr const char* kAlreadyEqual = "already equal";
+
+// What the load applied, in catalogue order, and the cylinder configuration when the
+// file brought one.
+void PrintApplied(TZarno& zarno, const std::vector<TLoadedValue>& loaded, bool cylinders,
+                  bool offline, bool json) {
   ordered_json values = ordered_json::object();
+  ordered_json equal = ordered_json::array();
   if (offline && !json) {
     std::cout << "Parameter set: " << DeviceTypeName(zarno.ZarnoMode()) << " firmware "
               << FirmwareText(zarno.SwVersion()) << "\n";
   }
-  for (int i = 0; i < zarno.Params().Count(); ++i) {
-    const TZarnoParam& entry = zarno.Params().Items(i);
-    if (!applied.count(entry.ObjectID)) continue;
+  for (const TLoadedValue& value : loaded) {
     if (json) {
-      values[entry.Name] = ValueJson(entry.Value());
+      values[value.Name] = ValueJson(value.Value);
+      if (value.Outcome == kAlreadyEqual) equal.push_back(value.Name);
     } else {
-      std::cout << entry.Name << "=" << ValueText(entry.Value()) << "\n";
+      std::cout << value.Name << "=" << ValueText(value.Value)
+                << (value.Outcome.empty() ? "" : " " + value.Outcome) << "\n";
     }
   }
   ordered_json table = ordered_json::object();
@@ -235,44 +269,133 @@ void PrintApplied(TZarno& zarno, const std::set<uint16_t>& applied, bool cylinde
                            {"hardware_kind", zarno.ZarnoMode()},
                            {"firmware", FirmwareText(zarno.SwVersion())},
                            {"values", values}};
+    if (!offline) report["already_equal"] = equal;
     if (cylinders) report["cylinder_configuration"] = table;
     PrintJson(report);
   }
   std::cout << std::flush;
 }
 
-int LoadInto(TZarno& zarno, const TFileOptions& options, TCliSession* session, bool json) {
-  std::set<uint16_t> applied;
-  zarno.OnObjectChanged = [&applied](TZarno&, uint16_t id) { applied.insert(id); };
+// Applies the file and notes the catalogue entries it set, in catalogue order.
+TParamFileResult ApplyFile(TZarno& zarno, const TFileOptions& options,
+                           std::vector<const TZarnoParam*>& applied) {
+  std::set<uint16_t> ids;
+  zarno.OnObjectChanged = [&ids](TZarno&, uint16_t id) { ids.insert(id); };
   const TParamFileResult result = LoadParamFile(zarno, options.File, Hooks(options));
   zarno.OnObjectChanged = nullptr;
-  // What was queued before a failure still goes out, as in the program.
-  if (session && !session->Settle(static_cast<int>(zarno.Queue().Count()) + 2)) {
-    if (zarno.IsConnected()) Fail("The controller did not finish in time");
-    return exFailed;
+  for (int i = 0; i < zarno.Params().Count(); ++i) {
+    if (ids.count(zarno.Params().Items(i).ObjectID)) applied.push_back(&zarno.Params().Items(i));
   }
+  return result;
+}
+
+int LoadStatus(TParamFileResult result) {
   if (result == TParamFileResult::Cancelled) {
     Fail("Detonation window conversion cancelled: nothing was loaded");
     return exFailed;
   }
-  if (result == TParamFileResult::Failed) return exFailed;
-  PrintApplied(zarno, applied, HasCylinderConfiguration(zarno, options.File), !session, json);
+  return result == TParamFileResult::Loaded ? exOk : exFailed;
+}
+
+int LoadOffline(const TFileOptions& options, bool json) {
+  const TSinkScope sink;
+  const std::optional<TParamFileText> file = ReadFile(options.File);
+  if (!file) return exFailed;
+  if (!ParameterSetFits(*file, options.File, options)) return exUsage;
+  TOfflineDevice device(options);
+  TZarno& zarno = device.Zarno();
+  std::vector<const TZarnoParam*> applied;
+  if (const int status = LoadStatus(ApplyFile(zarno, options, applied)); status != exOk) {
+    return status;
+  }
+  std::vector<TLoadedValue> loaded;
+  for (const TZarnoParam* entry : applied) loaded.push_back({entry->Name, entry->Value(), {}});
+  PrintApplied(zarno, loaded, HasCylinderConfiguration(zarno, *file, options.File), true, json);
+  return exOk;
+}
+
+// Ctrl-C ended the load: the write under way has ended, the rest was dropped.
+int ReportInterrupted(TCliSession& session, const std::vector<const TZarnoParam*>& applied,
+                      bool json) {
+  std::vector<std::string> written;
+  std::vector<std::string> notWritten;
+  for (const TZarnoParam* entry : applied) {
+    (session.WriteResult(entry->ObjectID) == 0 ? written : notWritten).push_back(entry->Name);
+  }
+  std::string list;
+  for (const std::string& name : notWritten) list += (list.empty() ? "" : ", ") + name;
+  ErrorLine("Interrupted: " + std::to_string(written.size()) + " of " +
+            std::to_string(applied.size()) + " values were written" +
+            (notWritten.empty() ? "" : "; not written: " + list));
+  if (json) PrintJson({{"interrupted", true}, {"written", written}, {"not_written", notWritten}});
+  return exInterrupted;
+}
+
+// The loaded values with what became of each: "written", or "already equal" when the
+// controller held the value before (written again all the same, as a load does).
+std::vector<TLoadedValue> Outcomes(const std::vector<const TZarnoParam*>& applied,
+                                   const std::map<std::string, std::string>& before) {
+  std::vector<TLoadedValue> loaded;
+  for (const TZarnoParam* entry : applied) {
+    const auto was = before.find(entry->Name);
+    const bool equal = was != before.end() && was->second == entry->Value().AsString();
+    loaded.push_back({entry->Name, entry->Value(), equal ? kAlreadyEqual : "written"});
+  }
+  return loaded;
+}
+
+// The values of the entries read from the controller, as file texts.
+std::map<std::string, std::string> ReadValues(TZarno& zarno,
+                                              const std::vector<std::string>& notRead) {
+  std::map<std::string, std::string> values;
+  for (int i = 0; i < zarno.Params().Count(); ++i) {
+    const TZarnoParam& entry = zarno.Params().Items(i);
+    if (std::find(notRead.begin(), notRead.end(), entry.Name) == notRead.end()) {
+      values[entry.Name] = entry.Value().AsString();
+    }
+  }
+  return values;
+}
+
+int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) {
+  TZarno& zarno = session.Zarno();
+  const std::optional<TParamFileText> file = ReadFile(options.File);
+  if (!file) return exFailed;
+  const std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
+  if (!notRead) return exFailed;
+  const std::map<std::string, std::string> before = ReadValues(zarno, *notRead);
+
+  const TInterruptScope interrupt;
+  session.ForgetResults();
+  std::vector<const TZarnoParam*> applied;
+  const TParamFileResult result = ApplyFile(zarno, options, applied);
+  // What was queued before a failure still goes out, as in the program.
+  const bool settled =
+      session.Settle(zarno.Queue().Count() + 2, [&interrupt] { return interrupt.Interrupted(); });
+  if (interrupt.Interrupted()) {
+    zarno.Queue().ClearPending();
+    session.Settle(1);
+    return ReportInterrupted(session, applied, json);
+  }
+  if (!settled) {
+    if (zarno.IsConnected()) Fail("The controller did not finish in time");
+    return exFailed;
+  }
+  if (const int status = LoadStatus(result); status != exOk) return status;
+  PrintApplied(zarno, Outcomes(applied, before),
+               HasCylinderConfiguration(zarno, *file, options.File), false, json);
   return exOk;
 }
 
 int RunLoad(const TFileOptions& options, const TSessionOptions& sessionOptions, bool json) {
-  if (options.Offline) {
-    const TSinkScope sink;
-    TOfflineDevice device(options);
-    return LoadInto(device.Zarno(), options, nullptr, json);
-  }
+  if (options.Offline) return LoadOffline(options, json);
   TCliSession session(sessionOptions);
   if (const int opened = session.Open(); opened != exOk) return opened;
   if (!session.Zarno().PasswordOK()) {
     Fail("Loading parameters into the controller needs an accepted password (--password)");
     return exFailed;
   }
-  return LoadInto(session.Zarno(), options, &session, json);
+  return LoadConnected(session, options, json);
 }
 
 // --- convert and show ---
@@ -292,8 +415,11 @@ int RunConvert(const TFileOptions& options, bool json) {
     Fail("Cannot convert \"" + options.Input + "\" into itself: the source stays as it is");
     return exUsage;
   }
+  const std::optional<TParamFileText> file = ReadFile(options.Input);
+  if (!file) return exFailed;
+  if (!ParameterSetFits(*file, options.Input, options)) return exUsage;
   TOfflineDevice device(options);
-  const std::optional<TIniFile> layout = NewLayoutOf(device, options.Input, options);
+  const std::optional<TIniFile> layout = NewLayoutOf(device, *file, options.Input, options);
   if (!layout) return exFailed;
   try {
     layout->SaveToFile(options.Output);
@@ -354,6 +480,8 @@ struct TDifference {
   std::string Name;
   std::optional<std::string> A;
   std::optional<std::string> B;
+  bool NotReadA = false;  // the controller's side, which the access level could not read
+  bool NotReadB = false;
 };
 
 std::optional<std::string> Lookup(const TIniFile& ini, std::string_view section,
@@ -386,30 +514,51 @@ std::vector<TDifference> Differences(const TIniFile& a, const TIniFile& b) {
   return differences;
 }
 
+// A parameter the controller's side could not read is a difference of its own, whatever
+// the other side holds: its default says nothing about the controller.
+void MarkNotRead(std::vector<TDifference>& differences, const std::vector<std::string>& notRead,
+                 const TIniFile& a, const TIniFile& b, bool controllerIsA) {
+  const auto unread = [&notRead](const TDifference& d) {
+    return std::find(notRead.begin(), notRead.end(), d.Name) != notRead.end();
+  };
+  std::erase_if(differences, unread);
+  for (const std::string& name : notRead) {
+    differences.push_back({name, Lookup(a, kParametersSection, name),
+                           Lookup(b, kParametersSection, name), controllerIsA, !controllerIsA});
+  }
+}
+
 void PrintDifferences(const std::vector<TDifference>& differences, bool json) {
-  const auto text = [](const std::optional<std::string>& v) {
+  const auto text = [](const std::optional<std::string>& v, bool notRead) {
+    if (notRead) return std::string("(not read)");
     return v ? Cp1252ToUtf8(*v) : std::string("(missing)");
   };
   if (!json) {
     for (const TDifference& d : differences) {
-      std::cout << Cp1252ToUtf8(d.Name) << ": " << text(d.A) << " -> " << text(d.B) << "\n";
+      std::cout << Cp1252ToUtf8(d.Name) << ": " << text(d.A, d.NotReadA) << " -> "
+                << text(d.B, d.NotReadB) << "\n";
     }
     std::cout << std::flush;
     return;
   }
   ordered_json list = ordered_json::array();
+  ordered_json notRead = ordered_json::array();
   for (const TDifference& d : differences) {
+    if (d.NotReadA || d.NotReadB) {
+      notRead.push_back(Cp1252ToUtf8(d.Name));
+      continue;
+    }
     list.push_back({{"name", Cp1252ToUtf8(d.Name)},
                     {"a", d.A ? ValueOf(*d.A) : ordered_json(nullptr)},
                     {"b", d.B ? ValueOf(*d.B) : ordered_json(nullptr)}});
   }
-  PrintJson({{"equal", differences.empty()}, {"differences", list}});
+  PrintJson({{"equal", differences.empty()}, {"differences", list}, {"not_read", notRead}});
 }
 
 int RunDiff(const TFileOptions& options, const TSessionOptions& sessionOptions, bool json) {
   std::unique_ptr<TCliSession> session;
   std::optional<TSinkScope> sink;
-  std::optional<TIniFile> controller;
+  std::optional<TControllerLayout> controller;
   if (options.A == kController || options.B == kController) {
     session = std::make_unique<TCliSession>(sessionOptions);
     if (const int opened = session->Open(); opened != exOk) {
@@ -422,13 +571,14 @@ int RunDiff(const TFileOptions& options, const TSessionOptions& sessionOptions, 
   }
   TOfflineDevice device(options);
   const auto side = [&](const std::string& name) -> std::optional<TIniFile> {
-    if (name == kController) return NewLayout(*controller);
+    if (name == kController) return NewLayout(controller->Layout);
     return NewLayoutOf(device, name, options);
   };
   const std::optional<TIniFile> a = side(options.A);
   const std::optional<TIniFile> b = a ? side(options.B) : std::nullopt;
   if (!a || !b) return kDiffTrouble;
-  const std::vector<TDifference> differences = Differences(*a, *b);
+  std::vector<TDifference> differences = Differences(*a, *b);
+  if (controller) MarkNotRead(differences, controller->NotRead, *a, *b, options.A == kController);
   PrintDifferences(differences, json);
   return differences.empty() ? exOk : kDiffDifferent;
 }
@@ -436,9 +586,9 @@ int RunDiff(const TFileOptions& options, const TSessionOptions& sessionOptions, 
 // --- command line ---
 
 CLI::Option* AddKindOption(CLI::App& command, TFileOptions& options) {
-  return command.add_option("--kind", options.Kind, "Offline hardware kind: 20, 2 or 3")
-      ->check(CLI::IsMember({20, 2, 3}))
-      ->capture_default_str();
+  return command
+      .add_option("--kind", options.Kind, "Offline hardware kind: 20, 2 or 3 (default 20)")
+      ->check(CLI::IsMember({20, 2, 3}));
 }
 
 CLI::Option* AddFirmwareOption(CLI::App& command, TFileOptions& options) {
@@ -477,6 +627,8 @@ TFileCommands AddFileCommands(CLI::App& app, TFileOptions& options) {
       "save", "Read the whole configuration and save it (.zrn, .zr2 or .zrp by the controller)");
   c.Save->add_option("file", options.File, "Parameter file")->required();
   AddOfflineOptions(*c.Save, options, "Save the defaults of a parameter set instead");
+  c.Save->add_flag("--allow-defaults", options.AllowDefaults,
+                   "Save the defaults of parameters the access level cannot read");
 
   c.Load = app.add_subcommand("load", "Open a parameter file (.zrn, .zr2, .zrp or .p16)");
   c.Load->add_option("file", options.File, "Parameter file")->required();

@@ -21,10 +21,11 @@ struct TFileOptions {
   std::string A;       // diff: a file or "controller"
   std::string B;
   bool Offline = false;
-  int Kind = 20;                  // offline parameter set: 20, 2 or 3
+  std::optional<int> Kind{};      // offline parameter set: 20 (default), 2 or 3
   std::optional<int> Firmware{};  // offline: version times ten; default the newest supported
   int Speed = kDefaultWindowSpeed;
   bool CancelConversion = false;
+  bool AllowDefaults = false;  // save: defaults in place of what could not be read
 };
 
 struct TFileCommands {

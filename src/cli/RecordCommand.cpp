@@ -1,10 +1,11 @@
 #include "RecordCommand.h"
 
-#include <csignal>
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 #include <optional>
 
+#include "CliInterrupt.h"
 #include "CliOutput.h"
 #include "SoundRecorder.h"
 #include "fZarnoSound.h"
@@ -19,42 +20,37 @@ constexpr uint64_t kProgressMs = 200;
 // comes or the reader gives up (1 s read, 3 s hunt).
 constexpr uint64_t kFinishBoundMs = 10000;
 
-volatile std::sig_atomic_t interrupted = 0;
-
-extern "C" void OnInterrupt(int) {
-  interrupted = 1;
-}
-
 // Ends the recording on SIGINT as the button "Stop" would, for as long as it lives.
 class TInterruptStop {
  public:
   TInterruptStop(TEventLoop& loop, TfmZarnoSound& form) : loop_(loop) {
-    interrupted = 0;
-    previous_ = std::signal(SIGINT, OnInterrupt);
-    timer_ = loop.StartTimer(kSignalPollMs, [&form] {
-      if (interrupted) form.StopClick();
+    timer_ = loop.StartTimer(kSignalPollMs, [this, &form] {
+      if (interrupt_.Interrupted()) form.StopClick();
     });
   }
-  ~TInterruptStop() {
-    loop_.StopTimer(timer_);
-    std::signal(SIGINT, previous_);
-  }
+  ~TInterruptStop() { loop_.StopTimer(timer_); }
+  TInterruptStop(const TInterruptStop&) = delete;
+  TInterruptStop& operator=(const TInterruptStop&) = delete;
 
  private:
   TEventLoop& loop_;
+  TInterruptScope interrupt_;
   TTimerId timer_;
-  void (*previous_)(int);
 };
 
-// One line on stderr, redrawn in place a few times a second.
+// One line on stderr, redrawn in place a few times a second; in a sequence with the
+// sensor's place among those it records ("sensor 2 of 6").
 class TProgress {
  public:
+  // The names of the sensors a sequence records, in order; empty for one sensor.
+  std::vector<std::string> Sequence;
+
   void Show(const std::string& sensor, const std::string& elapsed, uint64_t nowMs) {
     if (sensor != sensor_) End();
     if (sensor == sensor_ && nowMs < nextMs_) return;
     sensor_ = sensor;
     nextMs_ = nowMs + kProgressMs;
-    std::cerr << "\rRecording sensor " << sensor << ": " << elapsed << std::flush;
+    std::cerr << "\rRecording " << Place(sensor) << ": " << elapsed << std::flush;
   }
   void End() {
     if (!sensor_.empty()) std::cerr << std::endl;
@@ -62,6 +58,13 @@ class TProgress {
   }
 
  private:
+  std::string Place(const std::string& sensor) const {
+    const auto found = std::find(Sequence.begin(), Sequence.end(), sensor);
+    if (found == Sequence.end()) return "sensor " + sensor;
+    return "sensor " + std::to_string(found - Sequence.begin() + 1) + " of " +
+           std::to_string(Sequence.size()) + " (" + sensor + ")";
+  }
+
   std::string sensor_;
   uint64_t nextMs_ = 0;
 };
@@ -100,9 +103,19 @@ void NameUnitIfUnnamed(TZarno& zarno) {
   if (zarno.ZarnoName().empty()) zarno.SetZarnoNames(zarno.ZarnoMode(), kNames[zarno.ZarnoMode()]);
 }
 
+// The names of the sensors a sequence records: all of them, or the analysed ones.
+std::vector<std::string> SequenceNames(TZarno& zarno, const std::vector<TActiveSensor>& sensors,
+                                       bool selectedOnly) {
+  std::vector<std::string> names;
+  for (const TActiveSensor& sensor : sensors) {
+    if (!selectedOnly || zarno.ChannelUsed(sensor.Channel)) names.push_back(sensor.Name);
+  }
+  return names;
+}
+
 void Report(const std::vector<std::string>& files, int soundError, bool json) {
   if (json) {
-    std::cout << nlohmann::json{{"files", files}, {"sound_error", soundError}}.dump() << std::endl;
+    PrintJson({{"files", files}, {"sound_error", soundError}});
     return;
   }
   for (const std::string& file : files) std::cout << file << std::endl;
@@ -136,6 +149,9 @@ int RunRecord(TCliSession& session, const TRecordOptions& options, bool json) {
   TZarno& zarno = session.Zarno();
   TEventLoop& loop = session.Loop();
   NameUnitIfUnnamed(zarno);
+  // The sensors follow the controller's cylinder count, analysed channels and firing
+  // tables, as they are once the desktop program has connected.
+  if (!session.ReadConfiguration()) return exFailed;
   TSoundRecorder recorder(zarno, loop);
   recorder.BuildSensorList();
   const std::optional<int> index =
@@ -154,6 +170,7 @@ int RunRecord(TCliSession& session, const TRecordOptions& options, bool json) {
 
   auto headless = std::make_unique<TfmZarnoSoundHeadless>(loop);
   TProgress progress;
+  if (all) progress.Sequence = SequenceNames(zarno, recorder.Sensors, options.Sensor == "SEL");
   const TProgressBeforeMessages ended(session, progress);
   headless->OnElapsed = [&](const std::string& sensor, const std::string& elapsed) {
     progress.Show(sensor, elapsed, loop.NowMs());

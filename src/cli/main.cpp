@@ -2,34 +2,42 @@
 // line. Without --port it talks to the built-in controller simulator.
 #include <CLI/CLI.hpp>
 
+#include <cstdlib>
 #include <iostream>
 
 #include "CliCommands.h"
 #include "CliOutput.h"
 #include "FileCommands.h"
 #include "RecordCommand.h"
+#include "Terminal.h"
 
 namespace {
 
+using namespace kalvist;
 using namespace kalvist::cli;
 
 struct TCommandLine {
   TSessionOptions Session;
+  std::string PasswordText;
   bool Json = false;
   std::vector<std::string> Names;
   std::vector<std::string> Assignments;
   int Count = 10;
   uint32_t IntervalMs = 100;
   uint16_t NewPassword = 0;
-  uint8_t Level = 0;
+  std::optional<int> Level;  // unset: the operator's own level for an operator, else 0
+  bool Force = false;
   TFileOptions Files;
   TRecordOptions Record;
 };
 
 constexpr const char* kFooter =
     R"(Exit status: 0 done; 1 an operation failed (the message says which);
-2 usage error; 3 no controller, an unknown one, or unsupported firmware.
-Names are the parameter keys ("WindowDelay", "IgnitionReduction Limit") or object IDs.)";
+2 usage error or a value refused; 3 no controller, an unknown one, or unsupported
+firmware; 130 interrupted (Ctrl-C).
+Names are the parameter keys ("WindowDelay", "IgnitionReduction Limit") or object IDs.
+The password may also come from the environment variable KALVIST_PASSWORD; --password -
+reads it from standard input, so that it does not show in the list of processes.)";
 
 const CLI::Validator kAssignment(
     [](std::string& text) -> std::string {
@@ -40,11 +48,12 @@ const CLI::Validator kAssignment(
 
 void AddGlobalOptions(CLI::App& app, TCommandLine& cl) {
   TSessionOptions& s = cl.Session;
-  app.add_option("--port", s.Port, "Serial device (default: the built-in simulator)");
+  app.add_option("--port", s.Port, "Serial device (left out: the built-in simulator)");
   app.add_option("--timeout", s.TimeoutMs, "Reply time-out in ms")->capture_default_str();
   app.add_option("--retries", s.Retries, "Repeats of a failed frame")->capture_default_str();
   app.add_option("--access", s.AccessNumber, "Access number (0..255)")->default_str("0");
-  app.add_option("--password", s.Password, "Password to enter after connecting (0..65535)");
+  app.add_option("--password", cl.PasswordText,
+                 "Password to enter after connecting (0..65535); - reads it from standard input");
   app.add_flag("--json", cl.Json, "JSON output");
   app.add_flag("--trace", s.Trace, "Every frame sent and received, in hex, to stderr");
   app.add_flag("--reconnect", s.Reconnect,
@@ -78,6 +87,8 @@ TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
   c.Read->add_option("names", cl.Names, "NAME or ID")->required();
   c.Write = app.add_subcommand("write", "Write parameters (each is read first)");
   c.Write->add_option("assignments", cl.Assignments, "NAME=VALUE")->required()->check(kAssignment);
+  c.Write->add_flag("--force", cl.Force,
+                    "Also write values outside the valid range of the configuration pages");
   c.Dump = app.add_subcommand("dump", "Read and list every parameter");
   c.Monitor = app.add_subcommand("monitor", "Watch the live values");
   c.Monitor->add_option("--count", cl.Count, "Ticks")
@@ -90,9 +101,10 @@ TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
   password->require_subcommand(1);
   c.PasswordChange = password->add_subcommand("change", "Set a new password (needs --password)");
   c.PasswordChange->add_option("new", cl.NewPassword, "The new password (0..65535)")->required();
-  c.PasswordChange->add_option("--level", cl.Level, "0 administrator, 1 operator")
-      ->check(CLI::Range(0, 1))
-      ->capture_default_str();
+  c.PasswordChange
+      ->add_option("--level", cl.Level,
+                   "0 administrator, 1 operator (default: an operator's own level, else 0)")
+      ->check(CLI::Range(0, 1));
   c.EncryptedPassword =
       app.add_subcommand("encrypted-password", "Ask the controller for the encrypted password");
   c.Record = AddRecordCommand(app, cl.Record);
@@ -119,14 +131,75 @@ int Run(const TCommandLine& cl, const TCommands& c) {
   if (c.Info->parsed()) return RunInfo(session, opened, cl.Json);
   if (opened != exOk) return opened;
   if (c.Read->parsed()) return RunRead(session, cl.Names, cl.Json);
-  if (c.Write->parsed()) return RunWrite(session, SplitAssignments(cl.Assignments), cl.Json);
+  if (c.Write->parsed()) {
+    return RunWrite(session, SplitAssignments(cl.Assignments), cl.Force, cl.Json);
+  }
   if (c.Dump->parsed()) return RunDump(session, cl.Json);
   if (c.Record->parsed()) return RunRecord(session, cl.Record, cl.Json);
   if (c.Monitor->parsed()) return RunMonitor(session, cl.Count, cl.IntervalMs, cl.Json);
   if (c.PasswordChange->parsed()) {
-    return RunPasswordChange(session, cl.NewPassword, cl.Level, cl.Json);
+    const uint8_t own = session.Zarno().AccessLevel() == alOperator ? alOperator : alAdministrator;
+    const auto level = cl.Level ? static_cast<uint8_t>(*cl.Level) : own;
+    return RunPasswordChange(session, cl.NewPassword, level, cl.Json);
   }
   return RunEncryptedPassword(session, cl.Json);
+}
+
+// A usage error after parsing: on stderr, and with --json as the JSON error too.
+int UsageError(const std::string& text) {
+  ErrorLine("Error: " + text);
+  NoteError(text);
+  return exUsage;
+}
+
+// The password of --password, "-" for a line of standard input, or of KALVIST_PASSWORD.
+// The refusal when it is no password.
+std::optional<std::string> ResolvePassword(const CLI::App& app, TCommandLine& cl) {
+  std::optional<std::string> text;
+  if (app.count("--password") > 0) {
+    text = cl.PasswordText;
+  } else if (const char* variable = std::getenv("KALVIST_PASSWORD")) {
+    text = variable;
+  }
+  if (!text) return std::nullopt;
+  if (*text == "-") {
+    text = ReadSecretLine("Password: ");
+    if (!text) return "--password -: standard input ended before a password";
+  }
+  const std::optional<int64_t> number = TextToInteger(*text);
+  if (!number || *number < 0 || *number > 0xFFFF) return "the password must be a number 0..65535";
+  cl.Session.Password = static_cast<uint16_t>(*number);
+  return std::nullopt;
+}
+
+// Settings that parse but make no sense together; the refusal, or nothing.
+std::optional<std::string> CheckSettings(const CLI::App& app, TCommandLine& cl) {
+  if (app.count("--port") > 0 && cl.Session.Port.empty()) {
+    return "--port: an empty port name (leave --port out to use the built-in controller "
+           "simulator)";
+  }
+  return ResolvePassword(app, cl);
+}
+
+std::string CommandNames(CLI::App& app) {
+  std::string names;
+  for (const CLI::App* sub : app.get_subcommands({})) {
+    names += (names.empty() ? "" : ", ") + sub->get_name();
+  }
+  return names;
+}
+
+int ParseFailed(CLI::App& app, const CLI::ParseError& e) {
+  const std::vector<std::string> rest = app.remaining();
+  if (e.get_exit_code() != 0 && app.get_subcommands().empty() && !rest.empty() &&
+      rest.front().rfind('-', 0) != 0) {
+    return UsageError("unknown command \"" + rest.front() + "\"; the commands are " +
+                      CommandNames(app));
+  }
+  if (e.get_exit_code() == 0) return app.exit(e) == 0 ? exOk : exUsage;
+  NoteError(e.what());
+  app.exit(e);
+  return exUsage;
 }
 
 }  // namespace
@@ -141,12 +214,19 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? exOk : exUsage;
+    const int status = ParseFailed(app, e);
+    return cl.Json ? FinishJson(status) : status;
   }
-  try {
-    return Run(cl, commands);
-  } catch (const std::exception& e) {
-    ErrorLine(std::string("Error: ") + e.what());
-    return exFailed;
+  int status = exFailed;
+  if (const std::optional<std::string> refusal = CheckSettings(app, cl)) {
+    status = UsageError(*refusal);
+  } else {
+    try {
+      status = Run(cl, commands);
+    } catch (const std::exception& e) {
+      ErrorLine(std::string("Error: ") + e.what());
+      NoteError(e.what());
+    }
   }
+  return cl.Json ? FinishJson(status) : status;
 }

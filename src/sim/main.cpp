@@ -32,9 +32,12 @@ void AddOptions(CLI::App& app, TSimOptions& o) {
                                                  {"single", TPasswordScheme::Single},
                                                  {"three-level", TPasswordScheme::ThreeLevel}}));
   app.add_option("--admin-password", o.AdminPassword,
-                 "Administrator password (the only one of the single scheme)");
-  app.add_option("--operator-password", o.OperatorPassword, "Operator password");
-  app.add_option("--monitor-password", o.MonitorPassword, "Monitor password");
+                 "Administrator password (the only one of the single scheme)")
+      ->capture_default_str();
+  app.add_option("--operator-password", o.OperatorPassword, "Operator password")
+      ->capture_default_str();
+  app.add_option("--monitor-password", o.MonitorPassword, "Monitor password")
+      ->capture_default_str();
   app.add_flag("--pace", o.Pace, "Send replies at 19200 baud (520.8 us per byte)");
   app.add_option("--link", o.LinkPath, "Also make PATH a symbolic link to the slave");
   app.add_option("--seed", o.Seed, "Seed of the live values and of random faults");
