@@ -178,8 +178,8 @@ TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
 TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnceAndEndsTheFile) {
   Connect();
   zarno->ReadLiveValues();
-  ASSERT_TRUE(loop.RunUntil(
-      [this] { return zarno->Queue().Count() == 0 && !zarno->Comm().Busy(); }, kWaitMs));
+  ASSERT_TRUE(loop.RunUntil([this] { return zarno->Queue().Count() == 0 && !zarno->Comm().Busy(); },
+                            kWaitMs));
   ASSERT_GT(zarno->KnockIntensity(1), 0);
   const size_t threads = test::ThreadCount();
   const TTimerId pull = loop.StartTimer(500, [&] { simulator->HangUp(); });
@@ -193,8 +193,8 @@ TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnce
   loop.RunUntil(nullptr, 1500);  // nothing more may follow
 
   ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_EQ(sink.messages[0].Text, zarno->GetZarnoName() + " is disconnected.\r\nThe port " +
-                                       path + " has gone.");
+  EXPECT_EQ(sink.messages[0].Text,
+            zarno->GetZarnoName() + " is disconnected.\r\nThe port " + path + " has gone.");
   EXPECT_FALSE(zarno->IsConnected());
   EXPECT_EQ(zarno->KnockIntensity(1), 0);
   ExpectPlayable(file);
@@ -221,6 +221,41 @@ TEST_F(SoundRecordingSystemTest, CliRecordsEverySensorAndPrintsTheFiles) {
   const auto files = nlohmann::json::parse(run.Out).at("files");
   ASSERT_EQ(files.size(), 2u);
   for (const auto& file : files) ExpectPlayable(file.get<std::string>());
+}
+
+// ALL and SEL follow the controller's own cylinder count and analysed channels, read
+// before the sensor list is built, and say where the sequence stands.
+TEST_F(SoundRecordingSystemTest, CliSequenceFollowsTheControllersConfiguration) {
+  sim::TZarnoSimulator controller;
+  const std::string port = controller.Start();
+  const uint8_t threeCylinders[] = {3};
+  const uint8_t channelsOneAndThree[] = {5, 0, 0, 0};
+  ASSERT_TRUE(controller.SetObject(idCylinderCount, threeCylinders));
+  ASSERT_TRUE(controller.SetObject(idUsedSensors, channelsOneAndThree));
+  struct Case {
+    const char* sensor;
+    std::vector<std::string> suffixes;  // of the file names, in order
+    std::string progress;               // of the last sensor
+  };
+  const Case cases[] = {
+      {"ALL", {"_#1.au", "_#2.au", "_#3.au"}, "Recording sensor 3 of 3 (3): "},
+      {"SEL", {"_#1.au", "_#3.au"}, "Recording sensor 2 of 2 (3): "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sensor);
+    const fs::path dir = folder / c.sensor;
+    const auto run =
+        test::RunProcess(KALVIST_CLI_PATH, {"--port", port, "--json", "record", "--sensor",
+                                            c.sensor, "--seconds", "1", "--dir", dir.string()});
+    ASSERT_EQ(run.Status, 0) << run.Err;
+    const auto files = nlohmann::json::parse(run.Out).at("files");
+    ASSERT_EQ(files.size(), c.suffixes.size()) << run.Out;
+    for (size_t i = 0; i < files.size(); ++i) {
+      const std::string file = files[i].get<std::string>();
+      EXPECT_EQ(file.substr(file.size() - c.suffixes[i].size()), c.suffixes[i]);
+    }
+    EXPECT_NE(run.Err.find(c.progress), std::string::npos) << run.Err;
+  }
 }
 
 TEST_F(SoundRecordingSystemTest, CliInterruptStillFinishesTheFile) {
