@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <iostream>
 #include <map>
@@ -16,6 +17,7 @@
 #include "KalvistError.h"
 #include "MessageThread.h"
 #include "ParamFiles.h"
+#include "ParamFilesSafety.h"
 #include "vltFirmwareVersion.h"
 
 namespace kalvist::cli {
@@ -233,8 +235,9 @@ constexpr const char* kAlreadyEqual = "already equal";
 
 // What the load applied, in catalogue order, and the cylinder configuration when the
 // file brought one.
+// `extra`: what a connected load adds to the JSON report (the changes, the restore point).
 void PrintApplied(TZarno& zarno, const std::vector<TLoadedValue>& loaded, bool cylinders,
-                  bool offline, bool json) {
+                  bool offline, const ordered_json& extra, bool json) {
   ordered_json values = ordered_json::object();
   ordered_json equal = ordered_json::array();
   if (offline && !json) {
@@ -271,17 +274,18 @@ void PrintApplied(TZarno& zarno, const std::vector<TLoadedValue>& loaded, bool c
                            {"values", values}};
     if (!offline) report["already_equal"] = equal;
     if (cylinders) report["cylinder_configuration"] = table;
+    report.update(extra);
     PrintJson(report);
   }
   std::cout << std::flush;
 }
 
-// Applies the file and notes the catalogue entries it set, in catalogue order.
-TParamFileResult ApplyFile(TZarno& zarno, const TFileOptions& options,
+// Applies the file by `load` and notes the catalogue entries it set, in catalogue order.
+TParamFileResult ApplyFile(TZarno& zarno, const std::function<TParamFileResult()>& load,
                            std::vector<const TZarnoParam*>& applied) {
   std::set<uint16_t> ids;
   zarno.OnObjectChanged = [&ids](TZarno&, uint16_t id) { ids.insert(id); };
-  const TParamFileResult result = LoadParamFile(zarno, options.File, Hooks(options));
+  const TParamFileResult result = load();
   zarno.OnObjectChanged = nullptr;
   for (int i = 0; i < zarno.Params().Count(); ++i) {
     if (ids.count(zarno.Params().Items(i).ObjectID)) applied.push_back(&zarno.Params().Items(i));
@@ -305,18 +309,19 @@ int LoadOffline(const TFileOptions& options, bool json) {
   TOfflineDevice device(options);
   TZarno& zarno = device.Zarno();
   std::vector<const TZarnoParam*> applied;
-  if (const int status = LoadStatus(ApplyFile(zarno, options, applied)); status != exOk) {
+  const auto load = [&] { return LoadParamFile(zarno, options.File, Hooks(options)); };
+  if (const int status = LoadStatus(ApplyFile(zarno, load, applied)); status != exOk) {
     return status;
   }
   std::vector<TLoadedValue> loaded;
   for (const TZarnoParam* entry : applied) loaded.push_back({entry->Name, entry->Value(), {}});
-  PrintApplied(zarno, loaded, HasCylinderConfiguration(zarno, *file, options.File), true, json);
+  PrintApplied(zarno, loaded, HasCylinderConfiguration(zarno, *file, options.File), true, {}, json);
   return exOk;
 }
 
 // Ctrl-C ended the load: the write under way has ended, the rest was dropped.
 int ReportInterrupted(TCliSession& session, const std::vector<const TZarnoParam*>& applied,
-                      bool json) {
+                      const std::string& restorePoint, bool json) {
   std::vector<std::string> written;
   std::vector<std::string> notWritten;
   for (const TZarnoParam* entry : applied) {
@@ -327,7 +332,13 @@ int ReportInterrupted(TCliSession& session, const std::vector<const TZarnoParam*
   ErrorLine("Interrupted: " + std::to_string(written.size()) + " of " +
             std::to_string(applied.size()) + " values were written" +
             (notWritten.empty() ? "" : "; not written: " + list));
-  if (json) PrintJson({{"interrupted", true}, {"written", written}, {"not_written", notWritten}});
+  ErrorLine("The configuration before the load is in " + restorePoint);
+  if (json) {
+    PrintJson({{"interrupted", true},
+               {"written", written},
+               {"not_written", notWritten},
+               {"restore_point", restorePoint}});
+  }
   return exInterrupted;
 }
 
@@ -357,6 +368,52 @@ std::map<std::string, std::string> ReadValues(TZarno& zarno,
   return values;
 }
 
+ordered_json ChangesJson(const std::vector<TParamChange>& changes) {
+  ordered_json list = ordered_json::array();
+  for (const TParamChange& c : changes) {
+    list.push_back({{"name", c.Name},
+                    {"controller", Cp1252ToUtf8(c.ControllerValue)},
+                    {"file", Cp1252ToUtf8(c.FileValue)}});
+  }
+  return list;
+}
+
+// What the file will change on the controller, before anything is written.
+void PrintChanges(const std::optional<std::vector<TParamChange>>& changes) {
+  if (!changes) {
+    std::cout << "The changes of a .p16 import are known only once it is applied\n";
+  } else if (changes->empty()) {
+    std::cout << "No parameter changes\n";
+  } else {
+    std::cout << changes->size()
+              << (changes->size() == 1 ? " parameter changes:\n" : " parameters change:\n");
+    for (const TParamChange& c : *changes) {
+      std::cout << "  " << c.Name << ": " << Cp1252ToUtf8(c.ControllerValue) << " -> "
+                << Cp1252ToUtf8(c.FileValue) << "\n";
+    }
+  }
+  std::cout << std::flush;
+}
+
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
+// The controller's configuration before the load; nothing (and the reason) when it
+// cannot be kept, and then nothing is loaded.
+std::optional<std::string> KeepRestorePoint(TZarno& zarno, const TFileOptions& options,
+                                            const std::vector<std::string>& notRead) {
+  try {
+    return WriteRestorePoint(zarno, options.RestoreDir, notRead, LocalNow());
+  } catch (const TKalvistError& e) {
+    Fail("No restore point could be written, so nothing was loaded: " + e.Text);
+    return std::nullopt;
+  }
+}
+
 int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) {
   TZarno& zarno = session.Zarno();
   const std::optional<TParamFileText> file = ReadFile(options.File);
@@ -364,18 +421,37 @@ int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) 
   const std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
   if (!notRead) return exFailed;
   const std::map<std::string, std::string> before = ReadValues(zarno, *notRead);
+  TPreparedParamFile prepared;
+  if (const int status =
+          LoadStatus(PrepareParamFile(zarno, options.File, Hooks(options), prepared));
+      status != exOk) {
+    return status;
+  }
+  const std::optional<std::vector<TParamChange>> changes =
+      ParamFileChanges(zarno, prepared, *notRead);
+  ordered_json extra = {{"changes", changes ? ChangesJson(*changes) : ordered_json(nullptr)}};
+  if (!json) PrintChanges(changes);
+  if (options.DryRun) {
+    if (json) PrintJson({{"dry_run", true}, {"changes", extra["changes"]}});
+    return exOk;
+  }
+  const std::optional<std::string> restorePoint = KeepRestorePoint(zarno, options, *notRead);
+  if (!restorePoint) return exFailed;
+  extra["restore_point"] = *restorePoint;
+  if (!json) std::cout << "Restore point: " << *restorePoint << std::endl;
 
   const TInterruptScope interrupt;
   session.ForgetResults();
   std::vector<const TZarnoParam*> applied;
-  const TParamFileResult result = ApplyFile(zarno, options, applied);
+  const auto load = [&] { return ApplyPreparedParamFile(zarno, prepared, Hooks(options)); };
+  const TParamFileResult result = ApplyFile(zarno, load, applied);
   // What was queued before a failure still goes out, as in the program.
   const bool settled =
       session.Settle(zarno.Queue().Count() + 2, [&interrupt] { return interrupt.Interrupted(); });
   if (interrupt.Interrupted()) {
     zarno.Queue().ClearPending();
     session.Settle(1);
-    return ReportInterrupted(session, applied, json);
+    return ReportInterrupted(session, applied, *restorePoint, json);
   }
   if (!settled) {
     if (zarno.IsConnected()) Fail("The controller did not finish in time");
@@ -383,7 +459,7 @@ int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) 
   }
   if (const int status = LoadStatus(result); status != exOk) return status;
   PrintApplied(zarno, Outcomes(applied, before),
-               HasCylinderConfiguration(zarno, *file, options.File), false, json);
+               HasCylinderConfiguration(zarno, *file, options.File), false, extra, json);
   return exOk;
 }
 
@@ -599,10 +675,12 @@ CLI::Option* AddFirmwareOption(CLI::App& command, TFileOptions& options) {
 }
 
 // --kind and --firmware choose the parameter set of --offline.
-void AddOfflineOptions(CLI::App& command, TFileOptions& options, const std::string& offlineHelp) {
+CLI::Option* AddOfflineOptions(CLI::App& command, TFileOptions& options,
+                               const std::string& offlineHelp) {
   CLI::Option* offline = command.add_flag("--offline", options.Offline, offlineHelp);
   AddKindOption(command, options)->needs(offline);
   AddFirmwareOption(command, options)->needs(offline);
+  return offline;
 }
 
 void AddConversionOptions(CLI::App& command, TFileOptions& options) {
@@ -632,9 +710,18 @@ TFileCommands AddFileCommands(CLI::App& app, TFileOptions& options) {
 
   c.Load = app.add_subcommand("load", "Open a parameter file (.zrn, .zr2, .zrp or .p16)");
   c.Load->add_option("file", options.File, "Parameter file")->required();
-  AddOfflineOptions(*c.Load, options,
-                    "Apply to the program offline and list what would be written");
+  CLI::Option* offline = AddOfflineOptions(
+      *c.Load, options, "Apply to the program offline and list what would be written");
   AddConversionOptions(*c.Load, options);
+  c.Load
+      ->add_flag("--dry-run", options.DryRun,
+                 "List what the file would change on the controller, and write nothing")
+      ->excludes(offline);
+  c.Load
+      ->add_option("--restore-dir", options.RestoreDir,
+                   "Folder of the restore points (the configuration before each load)")
+      ->capture_default_str()
+      ->excludes(offline);
 
   c.Convert = app.add_subcommand("convert", "Convert any parameter file to a .zrp file");
   c.Convert->add_option("input", options.Input, "Source file (never changed)")->required();

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "CliSession.h"
+#include "ParamFilesSafety.h"
 #include "WindowConversion.h"
 
 namespace kalvist::cli {
@@ -26,6 +27,9 @@ struct TFileOptions {
   int Speed = kDefaultWindowSpeed;
   bool CancelConversion = false;
   bool AllowDefaults = false;  // save: defaults in place of what could not be read
+  bool DryRun = false;         // load: list the changes, write nothing
+  // load: the restore points, in the "Parameters" folder of the working directory
+  std::string RestoreDir = "Parameters/" + std::string(kRestorePointsFolder);
 };
 
 struct TFileCommands {

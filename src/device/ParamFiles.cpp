@@ -298,7 +298,10 @@ TIniFile NewLayout(const TIniFile& ini) {
   return layout;
 }
 
-TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks) {
+namespace {
+
+// Everything of ApplyParamFile before the values are applied; Loaded: ready.
+TParamFileResult PrepareIni(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks) {
   std::optional<std::string> refusal = CheckParamFile(ini, hooks.ProgramTitle);
   const int32_t kind = ini.ReadInteger(kIdentificationSection, kHWTypeKey, 0);
   const int32_t version = ini.ReadInteger(kIdentificationSection, kSWVersionKey, 25);
@@ -321,6 +324,10 @@ TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHo
     return TParamFileResult::Cancelled;
   }
   WarnOutsideValidRange(zarno, ini);
+  return TParamFileResult::Loaded;
+}
+
+TParamFileResult LoadPreparedIni(TZarno& zarno, const TIniFile& ini) {
   try {
     zarno.LoadFromIni(ini);
     return TParamFileResult::Loaded;
@@ -330,27 +337,51 @@ TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHo
   }
 }
 
-TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
-                               const TParamFileHooks& hooks) {
-  std::optional<TParamFileText> file;
+}  // namespace
+
+TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks) {
+  const TParamFileResult prepared = PrepareIni(zarno, ini, hooks);
+  return prepared == TParamFileResult::Loaded ? LoadPreparedIni(zarno, ini) : prepared;
+}
+
+TParamFileResult PrepareParamFile(TZarno& zarno, const std::string& fileName,
+                                  const TParamFileHooks& hooks, TPreparedParamFile& prepared) {
+  TParamFileText file;
   try {
     file = ReadParamFileText(fileName);
   } catch (const TKalvistError& e) {
     zarno.ShowError(e.Text);  // the file could not be read, or not as what it claims to be
     return TParamFileResult::Failed;
   }
-  TParamFileResult result = TParamFileResult::Failed;
-  if (file->Kind == TParamFileKind::P16) {
-    if (!zarno.IsConnected()) {
-      zarno.NumMaxChannels = 16;
-      zarno.SetZarnoMode(0);
-    }
-    result = ImportP16File(zarno, file->Text, hooks);
-  } else {
-    TIniFile ini = ParamFileIni(*file, fileName);
-    result = ApplyParamFile(zarno, ini, hooks);
+  prepared.FileName = fileName;
+  prepared.Kind = file.Kind;
+  if (file.Kind == TParamFileKind::P16) {
+    prepared.Text = std::move(file.Text);
+    return TParamFileResult::Loaded;
   }
-  if (file->Kind != TParamFileKind::NewLayout && hooks.RefreshForDevice) hooks.RefreshForDevice();
+  prepared.Ini = ParamFileIni(file, fileName);
+  return PrepareIni(zarno, prepared.Ini, hooks);
+}
+
+TParamFileResult ApplyPreparedParamFile(TZarno& zarno, const TPreparedParamFile& prepared,
+                                        const TParamFileHooks& hooks) {
+  if (prepared.Kind != TParamFileKind::P16) return LoadPreparedIni(zarno, prepared.Ini);
+  if (!zarno.IsConnected()) {
+    zarno.NumMaxChannels = 16;
+    zarno.SetZarnoMode(0);
+  }
+  return ImportP16File(zarno, prepared.Text, hooks);
+}
+
+TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
+                               const TParamFileHooks& hooks) {
+  TPreparedParamFile prepared;
+  TParamFileResult result = PrepareParamFile(zarno, fileName, hooks, prepared);
+  if (prepared.FileName.empty()) return result;  // not read: nothing changed
+  if (result == TParamFileResult::Loaded) result = ApplyPreparedParamFile(zarno, prepared, hooks);
+  if (prepared.Kind != TParamFileKind::NewLayout && hooks.RefreshForDevice) {
+    hooks.RefreshForDevice();
+  }
   if (!zarno.IsConnected() && hooks.ShowOfflineDevice) hooks.ShowOfflineDevice();
   return result;
 }

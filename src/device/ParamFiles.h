@@ -128,8 +128,26 @@ TIniFile ParamFileIni(const TParamFileText& file, const std::string& fileName);
 // pages' valid range are applied with a warning that names them.
 TParamFileResult ApplyParamFile(TZarno& zarno, TIniFile& ini, const TParamFileHooks& hooks);
 // Loads a file of any kind as ReadParamFileText reads it; a file refused for its content
-// changes nothing.
+// changes nothing. PrepareParamFile, then ApplyPreparedParamFile.
 TParamFileResult LoadParamFile(TZarno& zarno, const std::string& fileName,
                                const TParamFileHooks& hooks);
+
+// A file read and made ready to apply: for the new and the old layout checked against the
+// device and adapted to its firmware (offline, the device has taken the file's hardware
+// kind and firmware); a ".p16" file only read.
+struct TPreparedParamFile {
+  std::string FileName;  // empty: the file could not be read
+  TParamFileKind Kind = TParamFileKind::NewLayout;
+  TIniFile Ini;      // the new layout, for the new and the old layout
+  std::string Text;  // a ".p16" file's text
+};
+// The first half of LoadParamFile, for a caller that shows what will change and keeps a
+// restore point before anything is written (ParamFilesSafety.h). Loaded: ready; the
+// refusals are shown as LoadParamFile shows them.
+TParamFileResult PrepareParamFile(TZarno& zarno, const std::string& fileName,
+                                  const TParamFileHooks& hooks, TPreparedParamFile& prepared);
+// The second half: applies a prepared file (and writes it, when connected).
+TParamFileResult ApplyPreparedParamFile(TZarno& zarno, const TPreparedParamFile& prepared,
+                                        const TParamFileHooks& hooks);
 
 }  // namespace kalvist

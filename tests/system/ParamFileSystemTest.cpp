@@ -47,6 +47,17 @@ Strings Lines(const std::string& text) {
   return lines;
 }
 
+// The lines of a connected load that tell what became of each value.
+Strings Applied(const std::string& out) {
+  Strings applied;
+  for (const std::string& line : Lines(out)) {
+    if (line.find('=') != std::string::npos && line.find(": ") == std::string::npos) {
+      applied.push_back(line);
+    }
+  }
+  return applied;
+}
+
 class TRecordingSink : public IMessageSink {
  public:
   void Show(const TMessage& m, std::function<void()> closed) override {
@@ -323,7 +334,8 @@ TEST_F(ParamFileSystemTest, CliReadsAFileByItsContentWhereTheExtensionDoesNotSay
       EXPECT_EQ(r.Err, err);
     }
     // Connected, nothing of it reaches the controller.
-    const TProcessResult connected = Cli({"--password", "1111", "--trace", "load", path});
+    const TProcessResult connected =
+        Cli({"--password", "1111", "--trace", "load", "--restore-dir", Path("restore"), path});
     EXPECT_EQ(connected.Status, 1);
     EXPECT_TRUE(WrittenIds(connected.Err).empty());
     EXPECT_NE(connected.Err.find(err), std::string::npos) << connected.Err;
@@ -340,13 +352,14 @@ TEST_F(ParamFileSystemTest, CliLoadAppliesAsOpenParametersDoes) {
                 "(--password)\n");
 
   // A file of firmware 2.4 takes microseconds; the simulated 2.5 takes degrees.
-  const TProcessResult converted = Cli({"--password", "1111", "load", Data("zarno20-fw24.zrn")});
+  const TProcessResult converted = Cli(
+      {"--password", "1111", "load", "--restore-dir", Path("restore"), Data("zarno20-fw24.zrn")});
   ASSERT_EQ(converted.Status, 0) << converted.Err;
   EXPECT_EQ(converted.Err,
             kSimulator +
                 "Information: Detonation window converted at 1500 rpm: delay 1200 us -> 10.8 deg, "
                 "width 1800 us -> 16.2 deg\n");
-  const Strings written = Lines(converted.Out);
+  const Strings written = Applied(converted.Out);
   EXPECT_EQ(written.size(), 58u);
   EXPECT_EQ(written[1], "WindowDelay=108 written");
 
@@ -354,16 +367,18 @@ TEST_F(ParamFileSystemTest, CliLoadAppliesAsOpenParametersDoes) {
   sim = std::make_unique<sim::TZarnoSimulator>();
   const std::string port = sim->Start();
   ASSERT_EQ(Cli({"--port", port, "--password", "1111", "save", Path("own.zrp")}).Status, 0);
-  const TProcessResult own = Cli({"--port", port, "--password", "1111", "load", Path("own.zrp")});
+  const TProcessResult own = Cli({"--port", port, "--password", "1111", "load", "--restore-dir",
+                                  Path("restore"), Path("own.zrp")});
   ASSERT_EQ(own.Status, 0) << own.Err;
-  const Strings ownLines = Lines(own.Out);
+  const Strings ownLines = Applied(own.Out);
   EXPECT_EQ(ownLines.size(), 59u);
   for (const std::string& line : ownLines) {
     EXPECT_NE(line.find(" already equal"), std::string::npos) << line;
   }
 
   const TProcessResult cancelled =
-      Cli({"--password", "1111", "load", "--cancel-conversion", Data("zarno20-fw24.zrn")});
+      Cli({"--password", "1111", "load", "--restore-dir", Path("restore"), "--cancel-conversion",
+           Data("zarno20-fw24.zrn")});
   EXPECT_EQ(cancelled.Status, 1);
   EXPECT_EQ(cancelled.Out, "");
   EXPECT_EQ(cancelled.Err,
@@ -371,7 +386,8 @@ TEST_F(ParamFileSystemTest, CliLoadAppliesAsOpenParametersDoes) {
 
   std::ofstream(Path("switches.zrp"))
       << "[identification]\nFileVersion=0\nHWType=0\nSWVersion=25\n[parameters]\nSwitches=1\n";
-  const TProcessResult operatorLevel = Cli({"--password", "2222", "load", Path("switches.zrp")});
+  const TProcessResult operatorLevel =
+      Cli({"--password", "2222", "load", "--restore-dir", Path("restore"), Path("switches.zrp")});
   EXPECT_EQ(operatorLevel.Status, 1);
   EXPECT_EQ(
       operatorLevel.Err,
@@ -439,7 +455,8 @@ TEST_F(ParamFileSystemTest, CliLoadRefusesValuesThatDoNotFitAndNamesOddOnes) {
     std::ofstream(path, std::ios::binary) << head + "[parameters]\n" + c.parameters;
     std::string err = c.err;
     err.replace(err.find('@'), 1, path);
-    const TProcessResult r = Cli({"--password", "1111", "--trace", "load", path});
+    const TProcessResult r =
+        Cli({"--password", "1111", "--trace", "load", "--restore-dir", Path("restore"), path});
     EXPECT_EQ(r.Status, c.status);
     std::string messages;
     for (const std::string& line : Lines(r.Err)) {
@@ -470,11 +487,18 @@ TEST_F(ParamFileSystemTest, CliLoadInterruptedSaysWhatWasWritten) {
   interrupt.OnErr = [&sent](pid_t pid, const std::string& err) {
     if (!sent && WrittenIds(err).size() >= 5) sent = kill(pid, SIGINT) == 0;
   };
-  const TProcessResult r = RunProcess(
-      KALVIST_CLI_PATH, {"--port", port, "--password", "1111", "--trace", "load", path}, interrupt);
+  const TProcessResult r = RunProcess(KALVIST_CLI_PATH,
+                                      {"--port", port, "--password", "1111", "--trace", "load",
+                                       "--restore-dir", Path("restore"), path},
+                                      interrupt);
   ASSERT_TRUE(sent);
   EXPECT_EQ(r.Status, 130) << r.Err;
-  EXPECT_EQ(r.Out, "");
+  const size_t named = r.Out.find("Restore point: ");
+  ASSERT_NE(named, std::string::npos) << r.Out;
+  const std::string restorePoint = r.Out.substr(named + 15, r.Out.find('\n', named) - named - 15);
+  EXPECT_NE(r.Err.find("The configuration before the load is in " + restorePoint + "\n"),
+            std::string::npos)
+      << r.Err;
   const std::vector<uint16_t> traced = WrittenIds(r.Err);
   ASSERT_GE(traced.size(), 5u);
   ASSERT_LT(traced.size(), 59u);
@@ -495,6 +519,67 @@ TEST_F(ParamFileSystemTest, CliLoadInterruptedSaysWhatWasWritten) {
       catalogueWrites += count - (was == before.end() ? 0 : was->second);
   }
   EXPECT_EQ(catalogueWrites, traced.size());
+}
+
+// Before a file is applied: what it changes, in the pages' units; with --dry-run nothing
+// more. Then the controller's configuration is kept as a restore point, or, when it cannot
+// be, nothing is applied.
+TEST_F(ParamFileSystemTest, CliLoadShowsWhatChangesAndKeepsARestorePoint) {
+  sim = std::make_unique<sim::TZarnoSimulator>();
+  const std::string port = sim->Start();
+  const auto cli = [&](Strings args) {
+    args.insert(args.begin(), {"--port", port, "--password", "1111", "--trace"});
+    return Cli(args);
+  };
+  ASSERT_EQ(cli({"save", Path("before.zrp")}).Status, 0);
+  std::ofstream(Path("change.zrp"))
+      << "[identification]\nFileVersion=0\nHWType=0\nSWVersion=25\n[parameters]\n"
+         "CANAddress=9\nWindowDelay=108\nUsedSensors=1048575\n";
+  const std::string changes =
+      "2 parameters change:\n  WindowDelay: 100.0 \xC2\xB0 -> 10.8 \xC2\xB0\n  CANAddress: 1 -> "
+      "9\n";
+  const std::string restore = Path("restore");
+
+  const TProcessResult dry =
+      cli({"load", "--dry-run", "--restore-dir", restore, Path("change.zrp")});
+  EXPECT_EQ(dry.Status, 0) << dry.Err;
+  EXPECT_EQ(dry.Out, changes);
+  EXPECT_TRUE(WrittenIds(dry.Err).empty());
+  EXPECT_FALSE(std::filesystem::exists(restore));
+  const TProcessResult dryJson =
+      cli({"--json", "load", "--dry-run", "--restore-dir", restore, Path("change.zrp")});
+  EXPECT_EQ(json::parse(dryJson.Out)["changes"][1],
+            json::parse(R"({"name": "CANAddress", "controller": "1", "file": "9"})"));
+  EXPECT_EQ(Cli({"load", "--offline", "--dry-run", Path("change.zrp")}).Status, 2);
+
+  // A restore point that cannot be written keeps the whole file back.
+  const TProcessResult blocked =
+      cli({"load", "--restore-dir", Path("before.zrp") + "/sub", Path("change.zrp")});
+  EXPECT_EQ(blocked.Status, 1);
+  EXPECT_TRUE(WrittenIds(blocked.Err).empty());
+  EXPECT_NE(blocked.Err.find("Error: No restore point could be written, so nothing was loaded: "
+                             "Cannot create directory \"" +
+                             Path("before.zrp") + "/sub\""),
+            std::string::npos)
+      << blocked.Err;
+
+  const TProcessResult loaded = cli({"load", "--restore-dir", restore, Path("change.zrp")});
+  ASSERT_EQ(loaded.Status, 0) << loaded.Err;
+  EXPECT_EQ(loaded.Out.substr(0, changes.size()), changes);
+  const Strings lines = Lines(loaded.Out.substr(changes.size()));
+  ASSERT_FALSE(lines.empty());
+  ASSERT_EQ(lines[0].rfind("Restore point: " + restore + "/Zarno-20_", 0), 0u) << lines[0];
+  const std::string restorePoint = lines[0].substr(15);
+  EXPECT_EQ(WrittenIds(loaded.Err), (std::vector<uint16_t>{10298, 10293, 10306}));
+  EXPECT_EQ(sim->GetObject(idCANAddress), std::vector<uint8_t>{9});
+
+  // Loading the restore point brings the configuration back as it was.
+  ASSERT_EQ(cli({"load", "--restore-dir", restore, restorePoint}).Status, 0);
+  const TProcessResult same = cli({"diff", Path("before.zrp"), "controller"});
+  EXPECT_EQ(same.Status, 0) << same.Out;
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(restore),
+                          std::filesystem::directory_iterator()),
+            2);
 }
 
 }  // namespace
