@@ -115,9 +115,9 @@ std::optional<TParamFileText> ReadFile(const std::string& fileName) {
 
 // --kind and --firmware choose the parameter set a ".p16" file is imported into; any
 // other file brings its own, and would silently override them.
-bool ParameterSetFits(const TParamFileText& file, const std::string& fileName,
+bool ParameterSetFits(TParamFileKind kind, const std::string& fileName,
                       const TFileOptions& options) {
-  if (file.Kind == TParamFileKind::P16 || (!options.Kind && !options.Firmware)) return true;
+  if (kind == TParamFileKind::P16 || (!options.Kind && !options.Firmware)) return true;
   Fail("--kind and --firmware choose the parameter set of a \".p16\" import; \"" + fileName +
        "\" brings its own");
   return false;
@@ -218,10 +218,9 @@ int RunSave(const TFileOptions& options, const TSessionOptions& sessionOptions, 
 
 // --- load ---
 
-bool HasCylinderConfiguration(const TZarno& zarno, const TParamFileText& file,
-                              const std::string& fileName) {
-  return zarno.ZarnoMode() == 2 && file.Kind != TParamFileKind::P16 &&
-         ParamFileIni(file, fileName).SectionExists(kCylinderSection);
+bool HasCylinderConfiguration(const TZarno& zarno, const TPreparedParamFile& prepared) {
+  return zarno.ZarnoMode() == 2 && prepared.Kind != TParamFileKind::P16 &&
+         prepared.Ini.SectionExists(kCylinderSection);
 }
 
 // One value a load set, with what became of it on the controller ("" offline).
@@ -303,19 +302,22 @@ int LoadStatus(TParamFileResult result) {
 
 int LoadOffline(const TFileOptions& options, bool json) {
   const TSinkScope sink;
-  const std::optional<TParamFileText> file = ReadFile(options.File);
-  if (!file) return exFailed;
-  if (!ParameterSetFits(*file, options.File, options)) return exUsage;
   TOfflineDevice device(options);
   TZarno& zarno = device.Zarno();
+  TPreparedParamFile prepared;
+  const TParamFileResult ready = PrepareParamFile(zarno, options.File, Hooks(options), prepared);
+  if (!prepared.FileName.empty() && !ParameterSetFits(prepared.Kind, options.File, options)) {
+    return exUsage;
+  }
+  if (const int status = LoadStatus(ready); status != exOk) return status;
   std::vector<const TZarnoParam*> applied;
-  const auto load = [&] { return LoadParamFile(zarno, options.File, Hooks(options)); };
+  const auto load = [&] { return ApplyPreparedParamFile(zarno, prepared, Hooks(options)); };
   if (const int status = LoadStatus(ApplyFile(zarno, load, applied)); status != exOk) {
     return status;
   }
   std::vector<TLoadedValue> loaded;
   for (const TZarnoParam* entry : applied) loaded.push_back({entry->Name, entry->Value(), {}});
-  PrintApplied(zarno, loaded, HasCylinderConfiguration(zarno, *file, options.File), true, {}, json);
+  PrintApplied(zarno, loaded, HasCylinderConfiguration(zarno, prepared), true, {}, json);
   return exOk;
 }
 
@@ -416,8 +418,6 @@ std::optional<std::string> KeepRestorePoint(TZarno& zarno, const TFileOptions& o
 
 int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) {
   TZarno& zarno = session.Zarno();
-  const std::optional<TParamFileText> file = ReadFile(options.File);
-  if (!file) return exFailed;
   const std::optional<std::vector<std::string>> notRead = session.ReadConfiguration();
   if (!notRead) return exFailed;
   const std::map<std::string, std::string> before = ReadValues(zarno, *notRead);
@@ -458,8 +458,8 @@ int LoadConnected(TCliSession& session, const TFileOptions& options, bool json) 
     return exFailed;
   }
   if (const int status = LoadStatus(result); status != exOk) return status;
-  PrintApplied(zarno, Outcomes(applied, before),
-               HasCylinderConfiguration(zarno, *file, options.File), false, extra, json);
+  PrintApplied(zarno, Outcomes(applied, before), HasCylinderConfiguration(zarno, prepared), false,
+               extra, json);
   return exOk;
 }
 
@@ -493,7 +493,7 @@ int RunConvert(const TFileOptions& options, bool json) {
   }
   const std::optional<TParamFileText> file = ReadFile(options.Input);
   if (!file) return exFailed;
-  if (!ParameterSetFits(*file, options.Input, options)) return exUsage;
+  if (!ParameterSetFits(file->Kind, options.Input, options)) return exUsage;
   TOfflineDevice device(options);
   const std::optional<TIniFile> layout = NewLayoutOf(device, *file, options.Input, options);
   if (!layout) return exFailed;
