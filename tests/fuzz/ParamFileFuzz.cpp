@@ -11,6 +11,7 @@
 #include "IniFile.h"
 #include "KalvistError.h"
 #include "ParamFiles.h"
+#include "ParamRanges.h"
 #include "vltZarno.h"
 
 using namespace kalvist;
@@ -65,11 +66,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < params.Count(); ++i) {
     const TZarnoParam& entry = params.Items(i);
     if (!ini.ValueExists("parameters", entry.Name)) continue;
+    // A loaded file holds only values their objects hold as they are: none wrapped.
+    const std::string text = ini.ReadString("parameters", entry.Name, "");
+    FUZZ_CHECK(!DoesNotFit(entry, text));
     // The value the file gives, converted by the same rules into a fresh object.
     TCommObject expected(entry.ObjectID, false, entry.Size());
     expected.AssignData(entry.DefaultValue);
     try {
-      expected.SetValue(TValue(ini.ReadString("parameters", entry.Name, "")));
+      expected.SetValue(TValue(text));
     } catch (const TKalvistError&) {
       FUZZ_CHECK(false);  // a value that does not convert ends the load as Failed
     }
