@@ -154,6 +154,11 @@ int RunRecord(TCliSession& session, const TRecordOptions& options, bool json) {
   if (!session.ReadConfiguration()) return exFailed;
   TSoundRecorder recorder(zarno, loop);
   recorder.BuildSensorList();
+  if (recorder.Sensors.empty()) {
+    // The third kind takes its sensors from the firing table, which may name no channel.
+    session.Error("The controller's firing table assigns no channel: there is no sensor to record");
+    return exFailed;
+  }
   const std::optional<int> index =
       all ? std::optional(0) : FindSensor(recorder.Sensors, options.Sensor);
   if (!index) {

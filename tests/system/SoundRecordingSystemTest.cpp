@@ -256,6 +256,16 @@ TEST_F(SoundRecordingSystemTest, CliSequenceFollowsTheControllersConfiguration) 
     }
     EXPECT_NE(run.Err.find(c.progress), std::string::npos) << run.Err;
   }
+
+  // The third kind with a firing table that names no channel has no sensor at all.
+  const auto none =
+      test::RunProcess(KALVIST_CLI_PATH, {"--sim-kind", "3", "record", "--sensor", "ALL",
+                                          "--seconds", "1", "--dir", (folder / "none").string()});
+  EXPECT_EQ(none.Status, 1);
+  EXPECT_EQ(none.Out, "");
+  EXPECT_EQ(none.Err,
+            "using the built-in controller simulator\nError: The controller's firing table "
+            "assigns no channel: there is no sensor to record\n");
 }
 
 TEST_F(SoundRecordingSystemTest, CliInterruptStillFinishesTheFile) {
