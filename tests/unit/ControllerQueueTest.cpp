@@ -131,6 +131,21 @@ TEST_F(QueueTest, ResultOfTransferClearedWhileUnderWayIsNotTakenForTheNextEntry)
   EXPECT_EQ(log, "W2:0 empty ");
 }
 
+// Stopping a run of writes: the one under way still ends and reports, no other starts.
+TEST_F(QueueTest, ClearPendingLetsTheTransferUnderWayEnd) {
+  queue.EnqueueWrite(a);
+  queue.EnqueueWrite(b);
+  queue.EnqueueWrite(c);
+  queue.ClearPending();
+  EXPECT_EQ(queue.Count(), 1);
+  link->Answer(R::Ok);
+  EXPECT_EQ(log, "W1:0 empty ");
+  EXPECT_EQ(link->sent.size(), 1u);
+  // With nothing under way it is a plain Clear.
+  queue.ClearPending();
+  EXPECT_EQ(queue.Count(), 0);
+}
+
 TEST_F(QueueTest, ZeroByteReadSetsNoSizeOnTheObjectAndFiresNoEvent) {
   queue.EnqueueRead(a);
   link->Answer(R::Ok, {});

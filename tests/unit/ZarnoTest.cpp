@@ -147,6 +147,40 @@ TEST_F(ZarnoTest, FailedTransfersDisconnectWithTheirMessage) {
   }
 }
 
+// A raw read by ID reports its result and nothing else: the firmware object does not
+// identify the controller again, a refusal keeps the connection, no answer ends it.
+TEST_F(ZarnoTest, RawReadsLeaveTheDeviceObjectAsItIs) {
+  ConnectTo(0x13, 24);
+  std::vector<std::pair<uint16_t, int>> results;
+  zarno->OnTransferResult = [&](TZarno&, uint16_t id, bool, int result) {
+    results.emplace_back(id, result);
+  };
+  changed.clear();
+  objects[idSwVersion] = {24, 0};
+  objects[4242] = {1, 2, 3};
+  refusals[9999] = {0xFF, 0, 0, 8};
+  TCommObject version(idSwVersion, false, 64);
+  TCommObject odd(4242, false, 64);
+  TCommObject none(9999, false, 64);
+  for (TCommObject* object : {&version, &odd, &none}) ASSERT_TRUE(zarno->ReadRawObject(*object));
+  Pump();
+  EXPECT_EQ(results,
+            (std::vector<std::pair<uint16_t, int>>{{idSwVersion, 0}, {4242, 0}, {9999, 100}}));
+  EXPECT_EQ(version.Size(), 2);
+  EXPECT_EQ(odd.Size(), 3);
+  EXPECT_TRUE(changed.empty());
+  EXPECT_EQ(connects, 1);
+  EXPECT_TRUE(zarno->IsConnected());
+  EXPECT_TRUE(sink.messages.empty());
+
+  silent.insert(4242);
+  ASSERT_TRUE(zarno->ReadRawObject(odd));
+  Pump();
+  EXPECT_FALSE(zarno->IsConnected());
+  EXPECT_EQ(Messages(), std::vector<std::string>{"Error: Z20 is disconnected.\r\nTimeout error "
+                                                 "reading."});
+}
+
 TEST_F(ZarnoTest, Result105LeavesObjectAndConnectionAlone) {
   ConnectTo(0x13, 24);
   objects[idStatus] = {0x05};
