@@ -63,6 +63,7 @@ class ShellTest : public QObject {
   void RefusedFirmwareShowsTheConnectionWhileTheBoxIsOpen();
   void SampleRateAndTimeStampDelayReachTheDeviceAndTheRecording();
   void ConnectOnASilentPortCanBeGivenUpAtOnce();
+  void DisconnectWithAReadUnderWayRaisesNoBox();
   void StatusBarTellsTheAccessLevelAndFitsTheWindow();
   void ExitWithAnOpenMessageBoxEndsTheProgram();  // last: it runs the application's loop
 };
@@ -159,6 +160,22 @@ void ShellTest::ConnectOnASilentPortCanBeGivenUpAtOnce() {
   QTest::qWait(1500);  // where a late reply would have raised a box
   QCOMPARE(sink.Texts(), QStringList());
   QCOMPARE(rig.Runner.BoxTexts, QStringList());
+  SetMessageSink(nullptr);
+}
+
+void ShellTest::DisconnectWithAReadUnderWayRaisesNoBox() {
+  sim::TZarnoSimulator simulator(sim::TSimOptions{});
+  TRecordingSink sink;
+  SetMessageSink(&sink);
+  TWindowRig rig;
+  TmSetUp& w = rig.Start();
+  w.ConnectTo(simulator.Start(), 1);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->IsConnected(), kConnectMs);
+  QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->Comm().Busy(), kConnectMs);  // a poll's read
+  w.actClose->trigger();
+  QTRY_COMPARE(w.Zarno->Comm().Connection()->State(), 0);
+  QTest::qWait(300);
+  QCOMPARE(sink.Texts(), QStringList());
   SetMessageSink(nullptr);
 }
 
