@@ -112,7 +112,9 @@ void TZarno::HandleOpen(int result) {
   if (result != 0) {
     ConnectionState = 0;
     if (OnDisconnect) OnDisconnect(*this);
-    std::string text = "Error connecting to " + PortName();
+    // The number only where no device path names the port.
+    std::string text = "Error connecting to " +
+                       (PortPath().empty() ? "Com" + std::to_string(CommPort()) : PortPath());
     const std::string& reason = comm_->Connection()->LastOpenError();
     if (!reason.empty()) text += ": " + reason;
     ShowError(text);
@@ -220,7 +222,12 @@ void TZarno::ReportReadError(uint16_t id, int result) {
   if (id == idSwVersion) {
     ShowError(GetZarnoName() + " was not found. (Error reading SW version)");
   } else if (result == orNoAnswer) {
-    ShowError(GetZarnoName() + " is disconnected.\r\nTimeout error reading.");
+    std::string text = GetZarnoName() + " is disconnected.\r\nTimeout error reading.";
+    if (!comm_->Answered()) {
+      text += "\r\nNo controller answered on " + PortName() +
+              ": check the cable, the port and the controller's power.";
+    }
+    ShowError(text);
   } else {
     ShowError(GetZarnoName() +
               Format(" is disconnected.\r\nError reading object. Object ID: %lld, error # %lld", id,

@@ -50,11 +50,24 @@ void TCustomCommObjectQueue::HandleResult(int result) {
   if (entry.IsWrite) {
     DoCommObjWritten(*entry.CommObj, result);
   } else if (entry.Size > 0) {
-    entry.CommObj->SetSize(entry.Size);
+    // Only bytes that came from the controller: a failed try's leftovers are no value.
+    if ((result == orSuccess || result == orBufferTooSmall) && ReadMayStore(entry)) {
+      entry.CommObj->SetSize(entry.Size);
+      std::copy_n(readBuffer_.begin(), std::min<size_t>(readBuffer_.size(), entry.Size),
+                  entry.CommObj->Data());
+    }
     DoCommObjRead(*entry.CommObj, result);
   }
   // After a Clear in a handler the head is gone, and whatever was queued since is not it.
   if (clears == clears_ && !entries_.empty()) entries_.pop_front();
+}
+
+bool TCustomCommObjectQueue::ReadMayStore(const TQueueObject& head) const {
+  // The read brought the controller's value from before that write: storing it would
+  // show the old value until the next read.
+  return std::none_of(entries_.begin() + 1, entries_.end(), [&](const TQueueObject& e) {
+    return e.IsWrite && e.CommObj == head.CommObj;
+  });
 }
 
 void TCustomCommObjectQueue::DoQueueEmpty() {
@@ -131,7 +144,8 @@ void TvltControllerQueue::StartHeadAsserted(const char* unit, int line) {
   bool started;
   if (!head.IsWrite) {
     transferSize_ = std::min(head.Size, static_cast<int32_t>(object.Size()));
-    started = StartRead(object.ObjectID, object.Data(), transferSize_);
+    readBuffer_.assign(static_cast<size_t>(std::max(transferSize_, 0)), 0);
+    started = StartRead(object.ObjectID, readBuffer_.data(), transferSize_);
   } else {
     writeBuffer_ = head.Value;
     const auto size = static_cast<int32_t>(writeBuffer_.size());

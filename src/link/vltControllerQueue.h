@@ -2,8 +2,10 @@
 // writing, started one at a time on an operator, each ending in one event.
 //
 // Main thread only, like the operator whose events drive it. The queued objects are not
-// owned: each must outlive its entry, and its bytes are the transfer buffer (a read writes
-// straight into them, a write sends from them), so its size must not change while queued.
+// owned: each must outlive its entry. A transfer runs on buffers of the queue's own: a
+// write sends the value its object had when queued, and a read stores its bytes into the
+// object when it ends, unless a write of the same object is still queued behind it (the
+// read then brings the controller's value from before that write).
 #pragma once
 
 #include <cstdint>
@@ -76,10 +78,14 @@ class TCustomCommObjectQueue {
   // The operator's size variable of a read: the queue's own, so that a Clear during the
   // read leaves the operator nothing freed to write into.
   int32_t transferSize_ = 0;
-  // The bytes of the write in flight: the queue's own, for the same reason.
+  // The bytes of the transfer in flight: the queue's own, for the same reason.
   std::vector<uint8_t> writeBuffer_;
+  std::vector<uint8_t> readBuffer_;
 
  private:
+  // The ended read of the head: whether its bytes may replace the object's value.
+  bool ReadMayStore(const TQueueObject& head) const;
+
   std::deque<TQueueObject> entries_;
   bool inFlight_ = false;
   bool dropNextResult_ = false;

@@ -54,7 +54,8 @@ class TvltCustomConnection {
 
   // `portName` is the device path on this platform. Result through OnOpen.
   virtual void Open(const std::string& portName) = 0;
-  // Result through OnClose; deferred until the exchange in progress has ended.
+  // Result through OnClose; deferred until the exchange in progress has ended (which a
+  // serial connection ends at once, as a time-out: its reply is no longer wanted).
   virtual void Close() = 0;
   // False when busy; otherwise the result follows through OnTransferDone.
   virtual bool Send(const TLinkRequest& request) = 0;

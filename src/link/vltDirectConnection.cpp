@@ -71,6 +71,11 @@ void TvltDirectConnection::Open(const std::string& portName) {
 void TvltDirectConnection::Close() {
   if (busy_) {
     closePending_ = true;
+    // A stream goes on delivering its blocks; a reply would only keep the user waiting.
+    if (!SoundMode()) {
+      cutShort_ = true;
+      port_->Wake();
+    }
     return;
   }
   ClosePort();
@@ -78,6 +83,7 @@ void TvltDirectConnection::Close() {
 
 void TvltDirectConnection::ClosePort() {
   busy_ = false;
+  cutShort_ = false;
   if (port_->IsOpen()) {
     ++generation_;  // the I/O thread drops what it had queued for the old port
     port_->Wake();
@@ -347,7 +353,7 @@ void TvltDirectConnection::ReadStep(std::stop_token stop) {
   }
   const int64_t duration = watchdogDuration_;
   const bool watchdogExpired =
-      watchdogFired_.exchange(false) ||
+      cutShort_ || watchdogFired_.exchange(false) ||
       (duration >= 0 && SteadyMs() - watchdogStart_ >= static_cast<uint64_t>(duration));
   // A read that ends with only part of its bytes fails like one that got none.
   if (failed || watchdogExpired || wait == TWaitResult::Failed || SteadyMs() >= readDeadline_) {

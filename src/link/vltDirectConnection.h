@@ -133,6 +133,9 @@ class TvltDirectConnection : public TvltCustomConnection {
   std::atomic<int64_t> watchdogDuration_{-1};
   std::atomic<uint64_t> watchdogStart_{0};
   std::atomic<bool> watchdogFired_{false};
+  // A close waits for the exchange in flight: its reply is no longer wanted, so the
+  // exchange ends at once as a time-out instead of at its deadline.
+  std::atomic<bool> cutShort_{false};
   std::atomic<uint32_t> generation_{0};  // changes at every open and close
   std::atomic<int> priorityLevel_{3};
   int appliedPriority_ = -1;

@@ -27,6 +27,7 @@ TvltZarnoComm::~TvltZarnoComm() {
 
 void TvltZarnoComm::OpenConnection() {
   accessNeeded_ = true;
+  answered_ = false;
   pending_ = {};
   connection_->OnOpen = OnOpenConnection;
   // A vanished port reports its close code without a CloseConnection call.
@@ -101,6 +102,10 @@ bool TvltZarnoComm::StartPending() {
 void TvltZarnoComm::HandleTransfer(TLinkReply* reply) {
   if (reply && (reply->Code == TLinkResult::Ok || reply->Code == TLinkResult::MoreData)) {
     lastGoodReply_ = MainThread().NowMs();
+  }
+  if (reply && reply->Code != TLinkResult::Timeout && reply->Code != TLinkResult::NotOpen &&
+      reply->Code != TLinkResult::BadReply) {
+    answered_ = true;
   }
   if (Connection()->SoundMode() || startPending_) {
     HandleSoundTransfer(reply);

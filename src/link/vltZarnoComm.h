@@ -42,6 +42,9 @@ class TvltZarnoComm : public TvltControllerOper {
 
   void OpenConnection();
   void CloseConnection();
+  // A well-formed reply of any kind has come since the port was last opened: something
+  // that speaks the protocol is on the line.
+  bool Answered() const { return answered_; }
 
   // As the plain operations, with the access-number prelude when it is due.
   bool ReadWithAccess(uint16_t objectId, uint8_t* buffer, int32_t& size);
@@ -95,6 +98,7 @@ class TvltZarnoComm : public TvltControllerOper {
   TCommObjResult savedWriteResult_;
   bool accessNeeded_ = true;
   uint64_t lastGoodReply_ = 0;
+  bool answered_ = false;
   uint8_t accessValue_[2] = {0, 0};
 
   bool startPending_ = false;

@@ -8,8 +8,10 @@
 #include <QTemporaryDir>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 #include "Main.h"
+#include "MessageSink.h"
 #include "QtMainThread.h"
 #include "VersionResource.h"
 
@@ -27,6 +29,26 @@ class TScriptedRunner : public IModalRunner {
     if (const auto* box = qobject_cast<QMessageBox*>(&dialog)) BoxTexts << box->text();
     return Answer(dialog);
   }
+};
+
+// The device model's message boxes, kept instead of shown.
+class TRecordingSink : public IMessageSink {
+ public:
+  void Show(const TMessage& m, std::function<void()> closed) override {
+    {
+      std::lock_guard lock(mutex_);
+      texts_ << QString::fromStdString(m.Text);
+    }
+    closed();
+  }
+  QStringList Texts() const {
+    std::lock_guard lock(mutex_);
+    return texts_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  QStringList texts_;
 };
 
 class TWindowRig {

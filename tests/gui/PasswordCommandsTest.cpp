@@ -1,5 +1,4 @@
 #include <QtTest>
-#include <mutex>
 
 #include "GuiTestSupport.h"
 #include "MessageThread.h"
@@ -11,26 +10,6 @@ using namespace kalvist;
 namespace {
 
 constexpr int kLinkMs = 8000;
-
-// The device model's message boxes, kept instead of shown.
-class TRecordingSink : public IMessageSink {
- public:
-  void Show(const TMessage& m, std::function<void()> closed) override {
-    {
-      std::lock_guard lock(mutex_);
-      texts_ << QString::fromStdString(m.Text);
-    }
-    closed();
-  }
-  QStringList Texts() const {
-    std::lock_guard lock(mutex_);
-    return texts_;
-  }
-
- private:
-  mutable std::mutex mutex_;
-  QStringList texts_;
-};
 
 // How the password dialog looked when it came up.
 struct TDialogSeen {

@@ -47,6 +47,8 @@ class PortListTest : public QObject {
   void RowsStartWithThePlaceholderAndFollowTheNumbers();
   void GridShowsPortsAndSelectsOnlyPortRows();
   void DoubleClickClosesOnlyOnAPortRow();
+  void SelectedPortCannotBeUnselected();
+  void RefreshScansAgainAndKeepsTheSelectedPort();
 };
 
 void PortListTest::DescribesDriverDeviceNames() {
@@ -139,6 +141,53 @@ void PortListTest::DoubleClickClosesOnlyOnAPortRow() {
   QVERIFY(doubleClickAt(4));
   QVERIFY(!doubleClickAt(0));
   QVERIFY(!doubleClickAt(-1, 40));  // no cell under the mouse
+}
+
+void PortListTest::SelectedPortCannotBeUnselected() {
+  TfmSetupDlg dialog(Sources());
+  dialog.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+  QTableWidget* grid = dialog.frSelectComPort->asgPort;
+  QVERIFY(!dialog.btnOk->isEnabled());  // no port chosen yet
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, CellCentre(grid, 2));
+  QCOMPARE(dialog.ComPort(), 2);
+  QVERIFY(dialog.btnOk->isEnabled());
+
+  const QPoint belowRows = CellCentre(grid, grid->rowCount() - 1) + QPoint(0, 40);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, belowRows);
+  QCOMPARE(dialog.ComPort(), 2);
+  QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::ControlModifier, CellCentre(grid, 2));
+  QCOMPARE(dialog.ComPort(), 2);
+  grid->setFocus();
+  QTest::keyClick(grid, Qt::Key_Space, Qt::ControlModifier);
+  QCOMPARE(dialog.ComPort(), 2);
+  QTest::keyClick(grid, Qt::Key_Down);
+  QCOMPARE(dialog.ComPort(), 3);
+  QVERIFY(dialog.btnOk->isEnabled());
+}
+
+void PortListTest::RefreshScansAgainAndKeepsTheSelectedPort() {
+  auto present = std::make_shared<std::vector<TPortInfo>>(
+      std::vector<TPortInfo>{{"/dev/ttyUSB0", "FT232R"}, {"/dev/ttyUSB1", "CH340"}});
+  TPortSources sources;
+  sources.Scan = [present] { return *present; };
+  TfmSetupDlg dialog(sources);
+  dialog.SetComPortPath("/dev/ttyUSB1");
+  QCOMPARE(dialog.ComPort(), 2);
+
+  // An adapter plugged in meanwhile comes first and takes the numbers that follow.
+  present->insert(present->begin(), {"/dev/ttyACM0", "Zarno USB"});
+  dialog.btnRefresh->click();
+  QCOMPARE(dialog.frSelectComPort->asgPort->rowCount(), 4);
+  QCOMPARE(dialog.ComPortPath(), "/dev/ttyUSB1");
+  QCOMPARE(dialog.ComPort(), 3);
+  QVERIFY(dialog.btnOk->isEnabled());
+
+  present->pop_back();  // the chosen adapter is pulled: no port is chosen any more
+  dialog.btnRefresh->click();
+  QCOMPARE(dialog.frSelectComPort->asgPort->rowCount(), 3);
+  QCOMPARE(dialog.ComPort(), 0);
+  QVERIFY(!dialog.btnOk->isEnabled());
 }
 
 QTEST_MAIN(PortListTest)

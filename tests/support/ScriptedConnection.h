@@ -12,9 +12,12 @@ class TScriptedConnection : public TvltCustomConnection {
  public:
   explicit TScriptedConnection(IMainThread& mainThread) : TvltCustomConnection(mainThread) {}
 
+  // What the next Open reports; anything but 0 leaves the port closed.
+  int OpenResult = 0;
+
   void Open(const std::string&) override {
-    state_ = 1;
-    if (OnOpen) OnOpen(*this, 0);
+    state_ = OpenResult == 0 ? 1 : 0;
+    if (OnOpen) OnOpen(*this, OpenResult);
   }
   void Close() override {
     state_ = 0;

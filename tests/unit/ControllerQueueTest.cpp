@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 
 #include "EventLoop.h"
@@ -13,6 +14,12 @@ namespace {
 
 using test::TScriptedConnection;
 using R = TLinkResult;
+
+std::string Hex(const TCustomCommObject& obj) {
+  std::ostringstream text;
+  text << std::hex << obj.AsWord();
+  return text.str();
+}
 
 class QueueTest : public ::testing::Test {
  protected:
@@ -64,15 +71,77 @@ TEST_F(QueueTest, RunsEntriesOneAfterAnotherAndReportsEachThenEmpty) {
   EXPECT_EQ(queue.Count(), 0);
 }
 
-TEST_F(QueueTest, WriteSendsTheValueQueuedEvenWhenAnEarlierReadReplacesIt) {
-  queue.EnqueueRead(a);
-  a.SetAsWord(0x0505);  // the user's edit, queued behind the read of the old value
-  queue.EnqueueWrite(a);
-  link->Answer(R::Ok, {0x01, 0x00});
-  ASSERT_EQ(link->sent.size(), 2u);
-  EXPECT_EQ(link->sent[1].Op, TLinkOp::Write);
-  EXPECT_EQ(link->sent[1].Data[0], 0x05);
-  EXPECT_EQ(link->sent[1].Data[1], 0x05);
+// The user's edit of `a` to 0x0505 meets a read of `a` that brings the controller's
+// value 0x0001: the write sends the edit, and a read from before the write leaves the
+// edit on screen.
+TEST_F(QueueTest, WriteKeepsTheEditAgainstAReadOfTheOldValue) {
+  struct Row {
+    const char* name;
+    std::function<void()> queueAll;  // edits `a` and queues the transfers
+    std::vector<uint16_t> replyIds;  // in the order the transfers go out
+    uint16_t valueAfter;
+    std::string events;
+  };
+  const auto edit = [&] { a.SetAsWord(0x0505); };
+  const Row rows[] = {{"read under way when edited",
+                       [&] {
+                         queue.EnqueueRead(a);
+                         edit();
+                         queue.EnqueueWrite(a);
+                       },
+                       {1, 1},
+                       0x0505,
+                       "R1=505 W1=505 empty "},
+                      {"read still waiting when edited",
+                       [&] {
+                         queue.EnqueueRead(b);
+                         queue.EnqueueRead(a);
+                         edit();
+                         queue.EnqueueWrite(a);
+                       },
+                       {2, 1, 1},
+                       0x0505,
+                       "R2=1 R1=505 W1=505 empty "},
+                      {"read queued after the write stores the controller's value",
+                       [&] {
+                         edit();
+                         queue.EnqueueWrite(a);
+                         queue.EnqueueRead(a);
+                       },
+                       {1, 1},
+                       0x0001,
+                       "W1=505 R1=1 empty "}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
+    a.SetAsWord(0x0101);
+    std::string events;
+    const auto note = [&](char kind, const TCustomCommObject& obj) {
+      events += kind + std::to_string(obj.ObjectID) + "=" + Hex(obj) + " ";
+    };
+    queue.OnCommObjRead = [&](TCustomCommObjectQueue&, TCustomCommObject& obj, int) {
+      note('R', obj);
+    };
+    queue.OnCommObjWritten = [&](TCustomCommObjectQueue&, TCustomCommObject& obj, int) {
+      note('W', obj);
+    };
+    queue.OnQueueEmpty = [&](TCustomCommObjectQueue&) { events += "empty "; };
+    const size_t first = link->sent.size();
+    row.queueAll();
+    for (size_t i = 0; i < row.replyIds.size(); ++i) {
+      ASSERT_EQ(link->sent.size(), first + i + 1);
+      const TLinkRequest& sent = link->sent.back();
+      ASSERT_EQ(sent.ObjectID, row.replyIds[i]);
+      if (sent.Op == TLinkOp::Write) {
+        EXPECT_EQ(std::vector<uint8_t>(sent.Data.begin(), sent.Data.begin() + 2),
+                  (std::vector<uint8_t>{0x05, 0x05}));
+        link->Answer(R::Ok);
+      } else {
+        link->Answer(R::Ok, {0x01, 0x00});
+      }
+    }
+    EXPECT_EQ(a.AsWord(), row.valueAfter);
+    EXPECT_EQ(events, row.events);
+  }
 }
 
 TEST_F(QueueTest, FailedTransfersForwardTheOperatorsResultUnchanged) {

@@ -122,6 +122,14 @@ TEST_F(ZarnoTest, FailedTransfersDisconnectWithTheirMessage) {
        "Error: Z20 was not found. (Error reading SW version)"},
       {"type unreadable", [&] { silent.insert(idHardwareType); }, [] {},
        "Error: Z20 is disconnected.\r\nTimeout error reading."},
+      {"nothing answers",
+       [&] {
+         silent.insert(kAccessNumberId);
+         silent.insert(idHardwareType);
+       },
+       [] {},
+       "Error: Z20 is disconnected.\r\nTimeout error reading.\r\nNo controller answered on "
+       "COM1: check the cable, the port and the controller's power."},
       {"read timeout", [&] { silent.insert(idStatus); }, [&] { zarno->ReadStatus(); },
        "Error: Z20 is disconnected.\r\nTimeout error reading."},
       {"read refused", [&] { refusals[idBadSensors] = refusal100; }, [&] { zarno->ReadStatus(); },
@@ -337,8 +345,14 @@ TEST_F(ZarnoTest, FrequencyRangesAndWindowLimitByKind) {
 TEST_F(ZarnoTest, PortNameIsThePathWhenSetElseTheNumber) {
   zarno->SetCommPort(7);
   EXPECT_EQ(zarno->PortName(), "COM7");
+  link->OpenResult = 1;
+  zarno->Connect();
   zarno->SetPortPath("/dev/ttyUSB0");
   EXPECT_EQ(zarno->PortName(), "/dev/ttyUSB0");
+  zarno->Connect();
+  EXPECT_EQ(Messages(), (std::vector<std::string>{"Error: Error connecting to Com7",
+                                                  "Error: Error connecting to /dev/ttyUSB0"}));
+  EXPECT_EQ(disconnects, 2);
 }
 
 }  // namespace

@@ -9,10 +9,26 @@ namespace {
 
 constexpr int kPathRole = Qt::UserRole + 1;
 
+// Once a port row is selected, one stays selected: neither a click beside the rows nor
+// Ctrl with a click or the space bar leaves the dialog without a port.
+class TPortGrid : public QTableWidget {
+ public:
+  using QTableWidget::QTableWidget;
+
+ protected:
+  QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                       const QEvent*) const override {
+    if (!index.isValid() || !(model()->flags(index) & Qt::ItemIsSelectable)) {
+      return QItemSelectionModel::NoUpdate;
+    }
+    return QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows;
+  }
+};
+
 }  // namespace
 
 TfrSelectComPort::TfrSelectComPort(TPortSources sources, QWidget* parent)
-    : QFrame(parent), asgPort(new QTableWidget(1, 2, this)), sources_(std::move(sources)) {
+    : QFrame(parent), asgPort(new TPortGrid(1, 2, this)), sources_(std::move(sources)) {
   asgPort->setObjectName("asgPort");
   asgPort->horizontalHeader()->hide();
   asgPort->verticalHeader()->hide();
@@ -39,7 +55,9 @@ TfrSelectComPort::TfrSelectComPort(TPortSources sources, QWidget* parent)
 }
 
 void TfrSelectComPort::UpdatePortList() {
+  const std::string selected = SelectedPath();
   ports_ = PortRows(ComInfoFromScan(sources_.Scan()), ComInfoFromDeviceMap(sources_.DeviceMap));
+  asgPort->clearSelection();
   asgPort->clearContents();
   asgPort->setRowCount(ports_.Count());
   for (int row = 0; row < ports_.Count(); ++row) {
@@ -59,6 +77,8 @@ void TfrSelectComPort::UpdatePortList() {
     asgPort->setItem(row, 0, name);
     asgPort->setItem(row, 1, description);
   }
+  // Numbers follow the scan order; the device path is what names the same port again.
+  if (!selected.empty()) SelectPortPath(selected);
 }
 
 int TfrSelectComPort::RowNumber(int row) const {

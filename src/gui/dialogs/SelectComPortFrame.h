@@ -22,6 +22,7 @@ class TfrSelectComPort : public QFrame {
  public:
   explicit TfrSelectComPort(TPortSources sources, QWidget* parent = nullptr);
 
+  // Scans and refills the list; the selected port stays selected while it is listed.
   void UpdatePortList();
   // Selects the first row of that port; no such row leaves the selection as it is.
   void SelectPort(int number);

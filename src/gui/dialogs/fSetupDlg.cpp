@@ -15,8 +15,17 @@ TfmSetupDlg::TfmSetupDlg(TPortSources sources, QWidget* parent)
   auto* buttons = new QDialogButtonBox(this);
   btnOk = buttons->addButton(QDialogButtonBox::Ok);
   btnCancel = buttons->addButton(QDialogButtonBox::Cancel);
+  // Adapters are often plugged in after the dialog has opened.
+  btnRefresh = buttons->addButton("&Refresh", QDialogButtonBox::ResetRole);
+  btnRefresh->setObjectName("btnRefresh");
+  btnRefresh->setToolTip("Scan the ports again");
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+  connect(btnRefresh, &QPushButton::clicked, frSelectComPort, &TfrSelectComPort::UpdatePortList);
+  // Without a port there is nothing to connect to.
+  connect(frSelectComPort->asgPort->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+          [this] { btnOk->setEnabled(ComPort() > 0); });
+  btnOk->setEnabled(false);
 
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(frSelectComPort);

@@ -1,5 +1,5 @@
 // The "Setup" dialog of "Connect USB": the port list and "Open connection after
-// startup". A double click on a port row closes it with OK.
+// startup". A double click on a port row closes it with OK; OK needs a port row.
 #pragma once
 
 #include <QCheckBox>
@@ -24,6 +24,7 @@ class TfmSetupDlg : public QDialog {
   QCheckBox* chInstantConnect;
   QPushButton* btnOk;
   QPushButton* btnCancel;
+  QPushButton* btnRefresh;  // scans the ports again
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

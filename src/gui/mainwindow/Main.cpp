@@ -98,6 +98,8 @@ void TmSetUp::ReadSettings() {
   defaults.Unit20SensorsName = Zarno->GetZarnoNames(0);
   defaults.Unit2SensorsName = Zarno->GetZarnoNames(1);
   defaults.NumMaxChannels = Zarno->NumMaxChannels;
+  defaults.SampleRate = Zarno->SampleRate;
+  defaults.TimeStampDelay = Zarno->TimeStampDelay;
   settings_ = ReadSettingsFile(env_.Paths.SettingsFile.toStdString(), defaults);
 
   Zarno->SetCommPort(static_cast<uint8_t>(settings_.ComPort & 0xFF));
@@ -105,6 +107,8 @@ void TmSetUp::ReadSettings() {
   Zarno->SetZarnoNames(0, settings_.Unit20SensorsName);
   Zarno->SetZarnoNames(1, settings_.Unit2SensorsName);
   Zarno->NumMaxChannels = settings_.NumMaxChannels;
+  Zarno->SampleRate = settings_.SampleRate;
+  Zarno->TimeStampDelay = settings_.TimeStampDelay;
   const bool twoSensors = settings_.LastMode == 1;
   actTwoSensorsMode->setChecked(twoSensors);
   Zarno->SetZarnoMode(twoSensors ? 1 : 0);
@@ -144,6 +148,10 @@ void TmSetUp::FormShow() {
 void TmSetUp::closeEvent(QCloseEvent* event) {
   FormClose();
   event->accept();
+  // The program ends with its window, also while a message box of the device model is
+  // open: that box would otherwise keep it running, and a second start would bring this
+  // closed window back.
+  QCoreApplication::quit();
 }
 
 void TmSetUp::FormClose() {

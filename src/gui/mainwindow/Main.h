@@ -8,6 +8,7 @@
 #include <QActionGroup>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QShortcut>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
@@ -36,7 +37,7 @@ struct TMainEnvironment {
 };
 
 // The status-bar panels.
-enum TStatusPanel : int { spHint = 0, spConnection, spSwVersion, spUnitName, spSpare };
+enum TStatusPanel : int { spHint = 0, spConnection, spSwVersion, spUnitName, spAccessLevel };
 
 class TmSetUp : public QMainWindow {
  public:
@@ -173,10 +174,12 @@ class TmSetUp : public QMainWindow {
   // Status bar and caption (MainStatus.cpp).
   void CreateStatusBar();
   void sbMainDrawPanel(int panel, QPainter& painter, const QRect& rect);
+  void DrawAccessLevelPanel(QPainter& painter, const QRect& rect);
 
   TMainEnvironment env_;
   TMainSettings settings_;
   QTimer* updateActionsTimer_;  // coalesces action updates into one per idle moment
+  QShortcut* cancelConnect_;    // Esc while connecting: as Disconnect
   bool terminateRequested_ = false;
   bool shown_ = false;
   QString pendingParamFile_;  // named on the command line while a connect was under way

@@ -1,11 +1,13 @@
 #include <QApplication>
 #include <QMenuBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QToolBar>
 
 #include "About.h"
 #include "Icons.h"
 #include "Main.h"
+#include "StatusPanels.h"
 #include "TextCodec.h"
 
 namespace kalvist {
@@ -94,6 +96,9 @@ void TmSetUp::CreateActions() {
 
   connect(actOpenDirect, &QAction::triggered, this, [this] { actOpenDirectExecute(); });
   connect(actClose, &QAction::triggered, this, [this] { Zarno->Disconnect(); });
+  cancelConnect_ = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  cancelConnect_->setEnabled(false);
+  connect(cancelConnect_, &QShortcut::activated, actClose, &QAction::trigger);
   connect(actExit, &QAction::triggered, this, &QWidget::close);
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
   connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
@@ -173,7 +178,9 @@ void TmSetUp::UpdateActions() {
     action->setVisible(!twoSensors);
     action->setEnabled(idle);
   }
-  actClose->setEnabled(connected);
+  // Also while connecting: a wrong port need not hold the user until its time-outs.
+  actClose->setEnabled(!idle);
+  cancelConnect_->setEnabled(Zarno->IsConnecting());
   actOpenDirect->setEnabled(idle);
   actCnEnterPassword->setEnabled(connected && !passwordOK);
   UpdatePasswordIcon();
@@ -194,10 +201,13 @@ void TmSetUp::UpdatePasswordIcon() {
   } else if (level == alAdministrator && Zarno->ThreeLevel()) {
     badge = 'A';
   }
-  const QString key = badge.isNull() ? QString("-") : QString(badge);
+  // The status bar tells the level in words beside the same badge.
+  const QString key =
+      AccessLevelText(Zarno->IsConnected(), level) + (badge.isNull() ? QString() : badge);
   if (actCnDeactivatePassword->property("badge").toString() == key) return;
   actCnDeactivatePassword->setProperty("badge", key);
   actCnDeactivatePassword->setIcon(PasswordIcon(badge));
+  sbMain->update();
 }
 
 }  // namespace kalvist

@@ -39,6 +39,9 @@ void TmSetUp::ZarnoConnect() {
     // Not from inside the link's event: the box waits for the user.
     const QString text = QString::fromStdString(*refusal);
     Reconnector->Connected(false);
+    // While the box waits, the window shows the connection that it is about to close.
+    sbMain->update();
+    ScheduleUpdateActions();
     QMetaObject::invokeMethod(
         this, [this, text] { RefuseDevice(text); }, Qt::QueuedConnection);
     return;

@@ -28,12 +28,15 @@ void TmSetUp::CreateStatusBar() {
   sbMain->setObjectName("sbMain");
   QFont font("Tahoma");
   font.setPointSize(8);
-  for (const int width : {240, 130, 120, 450, 50}) {
+  // The unit name takes what the others leave, so that at the window's first size it
+  // ends inside the window instead of past its edge.
+  for (const int width : {240, 130, 120, 60, 90}) {
     TVltStatusPanel panel;
     panel.Width = width;
     panel.Font = font;
     const int index = sbMain->PanelCount();
-    if (index == spConnection || index == spUnitName) panel.Style = TPanelStyle::OwnerDraw;
+    panel.Stretch = index == spUnitName;
+    if (index >= spConnection && index != spSwVersion) panel.Style = TPanelStyle::OwnerDraw;
     sbMain->AddPanel(panel);
   }
   sbMain->OnDrawPanel = [this](TVltStatusBar&, int panel, QPainter& painter, const QRect& rect) {
@@ -50,9 +53,29 @@ void TmSetUp::sbMainDrawPanel(int panel, QPainter& painter, const QRect& rect) {
     text = paint.Text;
   } else if (panel == spUnitName) {
     text = FromCp1252(Zarno->ZarnoName());
+  } else if (panel == spAccessLevel) {
+    DrawAccessLevelPanel(painter, rect);
+    return;
   }
   painter.setPen(Qt::black);
   painter.drawText(rect.adjusted(2, 0, 0, 0), Qt::AlignLeft | Qt::AlignTop, text);
+}
+
+QString AccessLevelText(bool connected, uint8_t level) {
+  if (!connected) return {};  // no controller, no access level to tell
+  const QString name = QString::fromStdString(TZarno::AccessLevelName(level));
+  return name.left(1).toUpper() + name.mid(1);
+}
+
+// The key badge of the password command, and the level it stands for in words.
+void TmSetUp::DrawAccessLevelPanel(QPainter& painter, const QRect& rect) {
+  const QString text = AccessLevelText(Zarno->IsConnected(), Zarno->AccessLevel());
+  if (text.isEmpty()) return;
+  constexpr int kIcon = 16;
+  const QRect icon(rect.left() + 2, rect.center().y() - kIcon / 2 + 1, kIcon, kIcon);
+  actCnDeactivatePassword->icon().paint(&painter, icon);
+  painter.setPen(Qt::black);
+  painter.drawText(rect.adjusted(kIcon + 6, 0, 0, 0), Qt::AlignLeft | Qt::AlignVCenter, text);
 }
 
 QString TmSetUp::WindowCaption() const {

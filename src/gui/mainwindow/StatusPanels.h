@@ -16,6 +16,10 @@ struct TPanelPaint {
 // 0 offline, 1 connecting, 2 connected; `portPath` is the connected port's device path.
 TPanelPaint ConnectionPanelPaint(uint8_t connectionState, const std::string& portPath);
 
+// The access level in words while connected ("Administrator", "Operator", "Monitor");
+// empty while offline.
+QString AccessLevelText(bool connected, uint8_t level);
+
 // "SW ver: 2.5": ten times the version printed with a point, whatever the locale.
 QString ConnectedSwVersionText(int versionTimesTen);
 

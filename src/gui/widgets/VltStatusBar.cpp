@@ -38,10 +38,20 @@ void TVltStatusBar::SetPanelBrush(int index, const QBrush& brush) {
   update();
 }
 
+int TVltStatusBar::PanelWidth(int index) const {
+  const TVltStatusPanel& panel = Panel(index);
+  if (!panel.Stretch) return panel.Width;
+  int others = 0;
+  for (int i = 0; i < PanelCount(); ++i) {
+    if (i != index) others += Panel(i).Width;
+  }
+  return std::max(panel.Width, width() - kRightReserve - others);
+}
+
 QRect TVltStatusBar::PanelRect(int index) const {
   int left = 0;
-  for (int i = 0; i < index; ++i) left += Panel(i).Width;
-  int right = left + Panel(index).Width;
+  for (int i = 0; i < index; ++i) left += PanelWidth(i);
+  int right = left + PanelWidth(index);
   if (index == PanelCount() - 1) right = std::max(right, width() - kRightReserve);
   return QRect(QPoint(left, 0), QPoint(right - 1, height() - 1)).adjusted(1, 1, -1, -1);
 }

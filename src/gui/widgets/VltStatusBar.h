@@ -19,6 +19,8 @@ struct TVltStatusPanel {
   TPanelStyle Style = TPanelStyle::Text;
   QFont Font;
   QBrush Brush{Qt::NoBrush};
+  // Takes the room that the other panels leave in the bar, but never less than Width.
+  bool Stretch = false;
 };
 
 class TVltStatusBar : public QStatusBar {
@@ -39,6 +41,8 @@ class TVltStatusBar : public QStatusBar {
   // The area a panel draws in: its slot shrunk by 1 pixel on each side; the last panel
   // reaches to 14 pixels before the bar's right edge.
   QRect PanelRect(int index) const;
+  // The width of a panel's slot: its Width, or for a stretching panel what is left.
+  int PanelWidth(int index) const;
 
   QSize sizeHint() const override;
   // The panels may run past the window's edge; only the height is needed.
