@@ -76,12 +76,16 @@ void TmSetUp::CreateSteps() {
     RecordOfflineVersion(true, 13);
   }
   Zarno->ClearLiveValues();
+  SetCylinderCountFromMax();
   CheckUnitNames();
   PCtrlCharts->setCurrentWidget(tsAnalyzer);
-  Zarno->SetSwitchBit(0, true);  // 4-stroke
+  Zarno->SetSwitchBit(0, true);  // 4-stroke, as the stroke selection starts
   Zarno->ApplySwVersion();
   Zarno->ApplyNewVersionSW();
   SelectOfflineVersion(Zarno->OfflineSWversion());
+  lastWindowInDegrees_ = Zarno->WindowInDegrees();
+  lastFrequencyRange_ = Zarno->FrequencyRangeKind();
+  lastNewVersionSW_ = Zarno->NewVersionSW();
   Initialised = true;
   PCTRL->setCurrentWidget(tsMode);
 }
@@ -138,6 +142,9 @@ void TmSetUp::FormShow() {
     actOpenDirect->trigger();
     BringPageToFront(ActivatePage);
   }
+  ShowChannelBoxes(Zarno->CylinderCount());
+  SetCylinderCountFromMax();
+  PushControlsToObjects();
   OpenCommandLineFile();
 }
 
@@ -187,6 +194,11 @@ bool TmSetUp::event(QEvent* event) {
 
 int TmSetUp::Notice(QMessageBox::Icon icon, const QString& caption, const QString& text) {
   QMessageBox box(icon, caption, text, QMessageBox::Ok, this);
+  return env_.Runner->Exec(box);
+}
+
+int TmSetUp::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+  QMessageBox box(icon, caption, text, QMessageBox::Yes | QMessageBox::No, this);
   return env_.Runner->Exec(box);
 }
 

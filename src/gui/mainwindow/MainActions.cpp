@@ -95,6 +95,8 @@ void TmSetUp::CreateActions() {
   connect(actOpenDirect, &QAction::triggered, this, [this] { actOpenDirectExecute(); });
   connect(actClose, &QAction::triggered, this, [this] { Zarno->Disconnect(); });
   connect(actExit, &QAction::triggered, this, &QWidget::close);
+  connect(actOpenParamFile, &QAction::triggered, this, [this] { actOpenParamFileExecute(); });
+  connect(actSaveAs, &QAction::triggered, this, [this] { actSaveAsExecute(); });
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
   connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
   CreatePasswordCommands();
