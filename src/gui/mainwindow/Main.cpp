@@ -18,6 +18,9 @@ TmSetUp::TmSetUp(TMainEnvironment environment)
       env_(std::move(environment)),
       updateActionsTimer_(new QTimer(this)) {
   setObjectName("mSetUp");
+  // The window is laid out for Tahoma; where it is missing, a narrow face keeps the
+  // status-bar texts inside their panels and the pages' columns inside the window.
+  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   CreatePages();
@@ -48,6 +51,15 @@ TmSetUp::~TmSetUp() {
   Zarno->OnConnect = nullptr;
   Zarno->OnDisconnect = nullptr;
   Zarno->OnObjectChanged = nullptr;
+  // The controls outlive the device object (the widget base deletes them later); hiding
+  // them then moves the focus, which must not commit into an object that is gone.
+  for (TBoundSpinEdit* edit : BoundEdits) {
+    edit->OnEnter = nullptr;
+    edit->OnExit = nullptr;
+    edit->OnChange = nullptr;
+    edit->OnKeyDown = nullptr;
+  }
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 void TmSetUp::FormCreate() {

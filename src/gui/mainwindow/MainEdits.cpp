@@ -28,6 +28,10 @@ constexpr int kVkEscape = 27;
 TBoundSpinEdit* TmSetUp::AddBoundEdit(const TEditSpec& spec, QWidget* parent) {
   auto* edit = new TBoundSpinEdit(spec, parent);
   edit->setFixedWidth(spec.Family == TEditFamily::Plain ? 72 : 58);
+  // Starts at the object's default, so that the first push of the controls keeps it.
+  if (const std::optional<int64_t> raw = RawOf(ObjectOf(*edit))) {
+    edit->setValue(ShownValue(spec.Conversion, *raw, Zarno->WindowInDegrees()));
+  }
   edit->OnEnter = [this](TBoundSpinEdit& e) { SpinEditEnter(e); };
   edit->OnExit = [this](TBoundSpinEdit& e) { SpinEditExit(e); };
   edit->OnChange = [this](TBoundSpinEdit& e) { SpinEditChange(e); };

@@ -43,6 +43,7 @@ void TmSetUp::CreatePages() {
 }
 
 void TmSetUp::CreateConfigPages() {
+  PCTRL->setFont(QFont("Tahoma", 8));
   CreateModePage();
   CreateParamsPage();
   CreateGainsPage();

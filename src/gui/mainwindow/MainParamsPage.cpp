@@ -154,7 +154,9 @@ void TmSetUp::RebuildEngineTypeList() {
   QStringList items{"In-line", "V-type"};
   if (newVersion) items << "Irregular";
   rgEngineType->SetItems(items, static_cast<int>(items.size()));
-  rgEngineType->SetItemIndex(std::min(remembered, rgEngineType->Count() - 1));
+  // Restoring the selection is no choice of the user: the click follows when the
+  // visibility pass enables the group (a disabled group keeps the firing page's rule).
+  rgEngineType->SetItemIndex(std::min(remembered, rgEngineType->Count() - 1), true);
   PCTRL->setTabVisible(PCTRL->indexOf(tsGains), newVersion);
   if (!newVersion || Zarno->IsConnected()) return;
   for (int n = 1; n <= kChannelCount; ++n) {

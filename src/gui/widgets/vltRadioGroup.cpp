@@ -30,7 +30,7 @@ void TRadioGroup::SetItems(const QStringList& items, int columns) {
   }
 }
 
-void TRadioGroup::SetItemIndex(int index) {
+void TRadioGroup::SetItemIndex(int index, bool quiet) {
   if (index < 0 || index >= Count()) index = -1;
   if (index == itemIndex_) return;
   itemIndex_ = index;
@@ -41,7 +41,7 @@ void TRadioGroup::SetItemIndex(int index) {
   } else {
     Button(index)->setChecked(true);
   }
-  if (OnClick) OnClick(*this);
+  if (OnClick && !quiet) OnClick(*this);
 }
 
 TCheckGroup::TCheckGroup(const QString& title, const QStringList& items, QWidget* parent)

@@ -23,8 +23,8 @@ class TRadioGroup : public QGroupBox {
   void SetItems(const QStringList& items, int columns);
   int Count() const { return static_cast<int>(buttons_.size()); }
   int ItemIndex() const { return itemIndex_; }
-  // -1 selects nothing; an index out of range too.
-  void SetItemIndex(int index);
+  // -1 selects nothing; an index out of range too. OnClick follows a change unless `quiet`.
+  void SetItemIndex(int index, bool quiet = false);
   QAbstractButton* Button(int index) const { return buttons_.at(static_cast<size_t>(index)); }
 
   std::function<void(TRadioGroup&)> OnClick;
