@@ -19,8 +19,9 @@ constexpr std::array<TEditSpec, 13> kBoundEdits{{
     {"seDiagOutput", 10344, C::TenthsTruncated, F::Plain, 1, 0, 0, 100.0, kWide, true, 0.1},
     {"seCylinderCount", 10340, C::Whole, F::Plain, 0, 2, 2, 20, 20, false, 1},
     {"seAngleV", 10341, C::Whole, F::Plain, 0, 0, 0, 180, kWide, true, 1},
-    {"seWindowDelay", 10293, C::Window, F::Plain, 0, 0, 0, kWide, kWide, false, 1},
-    {"seWindowWidth", 10294, C::Window, F::Plain, 0, 0, 0, kWide, kWide, false, 1},
+    // In degrees the window edits' valid range narrows (the pages set it by the unit).
+    {"seWindowDelay", 10293, C::Window, F::Plain, 0, 0, 0, kWide, kWide, true, 1},
+    {"seWindowWidth", 10294, C::Window, F::Plain, 0, 0, 0, kWide, kWide, true, 1},
     {"seAttenuation", 10297, C::Thousandths, F::Plain, 3, 0, 0, 1.0, 65.535, true, 0.001},
     {"seIgnitionReductionLimit", 10299, C::Percent255, F::Plain, 1, 0, 0, 100, 100, false, 0.1},
     {"seImmediateStopLimit", 10304, C::Percent255, F::Plain, 1, 0, 0, 100, 100, false, 0.1},

@@ -132,6 +132,8 @@ void ConfigPagesTest::ControllerValuesOutOfRangeAreShownAndMarked() {
       {w.seImmediateStopLimit, 255, 100.0, L::Normal},
       {w.seIgnitionReductionLimit, 76, 29.8, L::Normal},
       {w.seGain[4], 400, 400, L::Marked},
+      {w.seWindowDelay, 1000, 100.0, L::Marked},
+      {w.seWindowWidth, 600, 60.0, L::Normal},
       {w.seAngle[0], 7300, 730, L::Marked},
   };
   for (const TCase& c : cases) {

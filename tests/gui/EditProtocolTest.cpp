@@ -164,8 +164,8 @@ void EditProtocolTest::SpinStepWritesAtOnceWithoutTheEditingLook() {
 
 void EditProtocolTest::DispatchWhileEditingEndsTheEditingState() {
   TEditRig rig;
-  const uint8_t delay[] = {45, 0};  // 4.5 degrees
-  rig.Simulator.SetObject(idWindowDelay, delay);
+  const uint8_t limit[] = {76};  // 29.8 %
+  rig.Simulator.SetObject(idIgnitionReductionLimit, limit);
   QVERIFY(rig.Ready());
   TmSetUp& w = rig.Window;
   w.PCTRL->setCurrentWidget(w.tsOptions);
@@ -179,14 +179,13 @@ void EditProtocolTest::DispatchWhileEditingEndsTheEditingState() {
   QVERIFY(!w.IsEditing(*w.seDecreaseRamp));
   QCOMPARE(w.seDecreaseRamp->value(), rig.Raw(idDecreaseRamp) / 10.0);
 
-  // One without a colour (the window delay) keeps the state but shows the value.
-  w.PCTRL->setCurrentWidget(w.tsParams);
-  w.seWindowDelay->setFocus();
-  QTRY_VERIFY(w.seWindowDelay->hasFocus());
-  QTest::keyClicks(w.seWindowDelay, "7");
-  w.Zarno->ObjectChanged(idWindowDelay);
-  QVERIFY(w.IsEditing(*w.seWindowDelay));
-  QCOMPARE(w.seWindowDelay->value(), 4.5);
+  // One without a colour (an output limit) keeps the state but shows the value.
+  w.seIgnitionReductionLimit->setFocus();
+  QTRY_VERIFY(w.seIgnitionReductionLimit->hasFocus());
+  QTest::keyClicks(w.seIgnitionReductionLimit, "7");
+  w.Zarno->ObjectChanged(idIgnitionReductionLimit);
+  QVERIFY(w.IsEditing(*w.seIgnitionReductionLimit));
+  QCOMPARE(w.seIgnitionReductionLimit->value(), 29.8);
 }
 
 void EditProtocolTest::KeysMapToTheVirtualKeysOfTheProtocol() {

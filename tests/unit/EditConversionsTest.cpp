@@ -91,7 +91,7 @@ TEST(EditConversions, MarkingFollowsTheValidRange) {
       {"seDecreaseRamp", 100.1, true},
       {"seDelayAfterLoadReduction", 25.4, false},
       {"seDelayAfterLoadReduction", 25.5, true},
-      {"seWindowDelay", 65535, false},  // never marked
+      {"seWindowDelay", 65535, false},
       {"seImmediateStopLimit", 100, false},
   };
   for (const TCase& c : cases) {

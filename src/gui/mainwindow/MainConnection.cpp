@@ -64,7 +64,7 @@ void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
   Reconnector->Disconnected();
   sbMain->SetPanelText(spSwVersion, "");
-  seCylinderCount->SetFormat(0, 1, kChannelCount);
+  seCylinderCount->SetFormat(0, 1, kChannelCount, kChannelCount);
   RefreshForDevice();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   ScheduleUpdateActions();

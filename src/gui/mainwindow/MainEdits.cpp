@@ -16,10 +16,6 @@ bool StartsEditing(int virtualKey) {
          virtualKey == 110;
 }
 
-bool HasNarrowerEditingRange(const TEditSpec& spec) {
-  return spec.EditingMaximum != spec.RestingMaximum;
-}
-
 constexpr int kVkEnter = 13;
 constexpr int kVkEscape = 27;
 
@@ -53,7 +49,7 @@ TBoundSpinEdit* TmSetUp::EditOfObject(uint16_t id) const {
 }
 
 double TmSetUp::EditingMaximum(const TBoundSpinEdit& edit) {
-  return edit.Spec().Family == TEditFamily::Angle ? MaxAngle() : edit.Spec().EditingMaximum;
+  return edit.Spec().Family == TEditFamily::Angle ? MaxAngle() : edit.EditingMaximum();
 }
 
 void TmSetUp::SetEditing(TBoundSpinEdit& edit, bool on) {
@@ -68,7 +64,7 @@ void TmSetUp::SpinEditEnter(TBoundSpinEdit& edit) {
   edit.selectAll();
   const TEditSpec& spec = edit.Spec();
   edit.SetMinValue(spec.EditingMinimum);
-  if (HasNarrowerEditingRange(spec)) edit.SetMaxValue(EditingMaximum(edit));
+  edit.SetMaxValue(EditingMaximum(edit));
 }
 
 bool TmSetUp::SpinEditKeyDown(TBoundSpinEdit& edit, int virtualKey) {
@@ -106,7 +102,7 @@ void TmSetUp::SpinEditExit(TBoundSpinEdit& edit) {
   const bool always = spec.Family != TEditFamily::Plain;
   if (always) edit.setValue(edit.Limited(edit.value()));
   edit.SetMinValue(spec.Minimum);
-  if (HasNarrowerEditingRange(spec)) edit.SetMaxValue(spec.RestingMaximum);
+  edit.SetMaxValue(edit.RestingMaximum());
   if (spec.Family == TEditFamily::Angle) EnforceFiringOrder();
   if (always || IsEditing(edit)) CommitEdit(edit, false);
 }

@@ -34,6 +34,9 @@ QLabel* ChannelLabel(QWidget* parent, const char* name, int n) {
   return label;
 }
 
+constexpr double kWindowMicroseconds = 65535;
+constexpr double kWindowRestingDegrees = 6553.5;
+
 const char* const kWindowCancelled =
     "Conversion detonation window parameters was canceled by user.\r\n Kalvist will reset "
     "detonation window parameters to default values.";
@@ -116,11 +119,12 @@ void TmSetUp::SetWindowFormat() {
   for (TBoundSpinEdit* edit : {seWindowDelay, seWindowWidth}) {
     const QSignalBlocker quiet(edit);  // switching the unit writes nothing
     const double value = edit->value();
+    // A value from the controller above the valid range is shown (and marked), not cut.
     if (degrees) {
       const double maximum = edit == seWindowDelay ? Zarno->MaxWindowDelayDegrees() : 60;
-      edit->SetFormat(1, 0.1, maximum);
+      edit->SetFormat(1, 0.1, kWindowRestingDegrees, maximum);
     } else {
-      edit->SetFormat(0, 1, 65535);
+      edit->SetFormat(0, 1, kWindowMicroseconds, kWindowMicroseconds);
     }
     edit->setValue(value);
   }

@@ -150,7 +150,7 @@ void TmSetUp::ShowChannelBoxes(int count) {
 }
 
 void TmSetUp::SetCylinderCountFromMax() {
-  seCylinderCount->SetFormat(0, 1, kChannelCount);
+  seCylinderCount->SetFormat(0, 1, kChannelCount, kChannelCount);
   seCylinderCount->setValue(std::clamp(Zarno->NumMaxChannels, 2, kChannelCount));
   BuildSensorList();
 }

@@ -47,7 +47,7 @@ TBoundSpinEdit::TBoundSpinEdit(const TEditSpec& spec, QWidget* parent)
   setLocale(QLocale::c());
   setAutoFillBackground(true);
   setAccelerated(false);
-  SetFormat(spec.Decimals, spec.SingleStep, spec.RestingMaximum);
+  SetFormat(spec.Decimals, spec.SingleStep, spec.RestingMaximum, spec.EditingMaximum);
   setMinimum(spec.Minimum);
   connect(this, &QDoubleSpinBox::valueChanged, this, [this] {
     if (OnChange) OnChange(*this);
@@ -58,11 +58,13 @@ double TBoundSpinEdit::Limited(double value) const {
   return std::clamp(value, minValue_, std::max(minValue_, maxValue_));
 }
 
-void TBoundSpinEdit::SetFormat(int decimals, double step, double maximum) {
+void TBoundSpinEdit::SetFormat(int decimals, double step, double restingMaximum,
+                               double editingMaximum) {
   setDecimals(decimals);
   setSingleStep(step);
-  setMaximum(maximum);
-  maxValue_ = maximum;
+  setMaximum(restingMaximum);
+  maxValue_ = hasFocus() ? editingMaximum : restingMaximum;
+  editingMaximum_ = editingMaximum;
 }
 
 void TBoundSpinEdit::SetLook(TLook look) {

@@ -37,8 +37,13 @@ class TBoundSpinEdit : public QDoubleSpinBox {
   void SetMinValue(double value) { minValue_ = value; }
   void SetMaxValue(double value) { maxValue_ = value; }
   double Limited(double value) const;
-  // Decimals, step and the widest range the edit shows (the window edits change unit).
-  void SetFormat(int decimals, double step, double maximum);
+  // Decimals, step, the widest value the edit shows (the resting range's top) and the
+  // valid range's top, in force while the edit has the focus (the window edits change
+  // unit, the angles' follows the engine stroke).
+  void SetFormat(int decimals, double step, double restingMaximum, double editingMaximum);
+  double RestingMaximum() const { return maximum(); }
+  double EditingMaximum() const { return editingMaximum_; }
+  void SetEditingMaximum(double value) { editingMaximum_ = value; }
 
   TLook Look() const { return look_; }
   void SetLook(TLook look);
@@ -61,6 +66,7 @@ class TBoundSpinEdit : public QDoubleSpinBox {
   TEditSpec spec_;
   double minValue_;
   double maxValue_;
+  double editingMaximum_;
   TLook look_ = TLook::Normal;
 };
 
