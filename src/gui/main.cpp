@@ -99,9 +99,10 @@ void ScheduleGrab(const TOptions& options, TmSetUp* const& window) {
   if (options.GrabFile.isEmpty()) return;
   QTimer::singleShot(options.GrabDelayMs, [&options, &window] {
     if (window != nullptr && !options.GrabPage.isEmpty()) {
-      if (auto* page = window->PCTRL->findChild<QWidget*>(options.GrabPage)) {
-        window->PCTRL->setCurrentWidget(page);
-      }
+      // A page the user cannot reach is not brought to the front either.
+      auto* page = window->PCTRL->findChild<QWidget*>(options.GrabPage);
+      const int tab = window->PCTRL->indexOf(page);
+      if (tab >= 0 && window->PCTRL->isTabVisible(tab)) window->PCTRL->setCurrentIndex(tab);
     }
     QWidget* target = QApplication::activeModalWidget();
     if (target == nullptr) target = window;

@@ -1,5 +1,6 @@
 // Page "&Knocking params": engine type and stroke, V-angle and cylinder count; the
 // detonation window, the filter frequencies and the attenuation.
+#include <QApplication>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -53,10 +54,13 @@ void FillFrequencies(QComboBox* list, int32_t min, int32_t max) {
 }  // namespace
 
 void SetMarked(QWidget* control, bool marked) {
-  QPalette colours = control->palette();
-  const QPalette plain;
-  colours.setColor(QPalette::Base, marked ? QColor(Qt::yellow) : plain.color(QPalette::Base));
-  colours.setColor(QPalette::Button, marked ? QColor(Qt::yellow) : plain.color(QPalette::Button));
+  QPalette colours = QApplication::palette(control);
+  if (marked) {
+    for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+      colours.setColor(group, QPalette::Base, Qt::yellow);
+      colours.setColor(group, QPalette::Button, Qt::yellow);
+    }
+  }
   control->setPalette(colours);
 }
 

@@ -1,5 +1,6 @@
 #include "BoundSpinEdit.h"
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <algorithm>
 
@@ -69,11 +70,13 @@ void TBoundSpinEdit::SetFormat(int decimals, double step, double restingMaximum,
 
 void TBoundSpinEdit::SetLook(TLook look) {
   look_ = look;
-  QPalette colours = palette();
-  const QColor base = look == TLook::Editing  ? kEditingColour
-                      : look == TLook::Marked ? kMarkedColour
-                                              : QPalette().color(QPalette::Base);
-  colours.setColor(QPalette::Base, base);
+  // A disabled edit keeps the disabled look whatever its mark.
+  QPalette colours = QApplication::palette(this);
+  if (look != TLook::Normal) {
+    const QColor base = look == TLook::Editing ? kEditingColour : kMarkedColour;
+    colours.setColor(QPalette::Active, QPalette::Base, base);
+    colours.setColor(QPalette::Inactive, QPalette::Base, base);
+  }
   setPalette(colours);
   QFont face = font();
   face.setBold(look == TLook::Editing);
