@@ -35,6 +35,16 @@ void AnswerFileDialogs(TWindowRig& rig, TFileChoice& choice, int questionAnswer)
   };
 }
 
+// A file for the 20-sensor unit, firmware 2.5, in the window's parameters folder.
+QString WriteParamFile(TmSetUp& w, const QString& name, const char* parameters) {
+  const QString path = QDir(w.Paths().ParametersFolder).filePath(name);
+  QFile out(path);
+  out.open(QIODevice::WriteOnly);
+  out.write("[identification]\r\nFileVersion=0\r\nHWType=0\r\nSWVersion=25\r\n[parameters]\r\n");
+  out.write(parameters);
+  return path;
+}
+
 }  // namespace
 
 class FileCommandsTest : public QObject {
@@ -98,15 +108,9 @@ void FileCommandsTest::OpenOfflineLoadsTheFileIntoThePages() {
   TWindowRig rig;
   TmSetUp& w = rig.Start();
   w.SelectOfflineVersion(19);
-  const QString file = QDir(w.Paths().ParametersFolder).filePath("irregular.zrp");
-  QFile out(file);
-  QVERIFY(out.open(QIODevice::WriteOnly));
-  out.write(
-      "[identification]\r\nFileVersion=0\r\nHWType=0\r\nSWVersion=25\r\n"
-      "[parameters]\r\nSwitches=1281\r\nCANAddress=200\r\nDecreaseRamp=234\r\n");
-  out.close();
   TFileChoice choice;
-  choice.Pick = file;
+  choice.Pick =
+      WriteParamFile(w, "irregular.zrp", "Switches=1281\r\nCANAddress=200\r\nDecreaseRamp=234\r\n");
   AnswerFileDialogs(rig, choice, QMessageBox::Ok);
   w.actOpenParamFile->trigger();
   QCOMPARE(choice.Filters,
@@ -127,15 +131,8 @@ void FileCommandsTest::OpenWhileConnectedAsksFirst() {
   QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->IsConnected(), kLinkMs);
   w.Zarno->EnterPassword(1111);
   QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->PasswordOK(), kLinkMs);
-  const QString file = QDir(w.Paths().ParametersFolder).filePath("can.zrp");
-  QFile out(file);
-  QVERIFY(out.open(QIODevice::WriteOnly));
-  out.write(
-      "[identification]\r\nFileVersion=0\r\nHWType=0\r\nSWVersion=25\r\n"
-      "[parameters]\r\nCANAddress=9\r\n");
-  out.close();
   TFileChoice choice;
-  choice.Pick = file;
+  choice.Pick = WriteParamFile(w, "can.zrp", "CANAddress=9\r\n");
   AnswerFileDialogs(rig, choice, QMessageBox::No);
   w.UpdateActions();
   w.actOpenParamFile->trigger();

@@ -345,6 +345,8 @@ class TmSetUp : public QMainWindow {
   void edSetpointsIDNameExit();
   void rgCanModeClick();
   uint16_t SwitchWordFromControls() const;
+  // The dispatch of a channel mask (10298 or 10915) to its boxes.
+  void ShowBoxMask(uint16_t id, const std::array<TAsCheckBox*, kChannelCount>& boxes);
   QString AskSaveFileName();
   QString AskOpenFileName();
   std::optional<TWindowPair> ConvertWindowDialog(const TWindowConversionRequest& request);

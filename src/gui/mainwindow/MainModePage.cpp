@@ -169,21 +169,20 @@ void TmSetUp::SSensor1Changed() {
 }
 
 void TmSetUp::ShowChannelMask(uint16_t id) {
-  const std::optional<int64_t> raw = RawOf(id);
-  if (!raw) return;
-  const auto mask = static_cast<uint32_t>(std::clamp<int64_t>(*raw, 0, kAllChannels));
-  if (mask != ChannelMask()) SetBoxesFromMask(USensor, mask);
-  // A mask with bits beyond the twentieth channel goes back without them.
-  if (*raw != ChannelMask()) Zarno->SetValue(idUsedSensors, TValue(ChannelMask()));
-  ShowChannelBoxes(Zarno->CylinderCount());
+  ShowBoxMask(id, USensor);
 }
 
 void TmSetUp::ShowInputMask(uint16_t id) {
+  ShowBoxMask(id, SSensor);
+}
+
+void TmSetUp::ShowBoxMask(uint16_t id, const std::array<TAsCheckBox*, kChannelCount>& boxes) {
   const std::optional<int64_t> raw = RawOf(id);
   if (!raw) return;
   const auto mask = static_cast<uint32_t>(std::clamp<int64_t>(*raw, 0, kAllChannels));
-  if (mask != InputMask()) SetBoxesFromMask(SSensor, mask);
-  if (*raw != InputMask()) Zarno->SetValue(idSelectSensors, TValue(InputMask()));
+  if (mask != MaskOf(boxes)) SetBoxesFromMask(boxes, mask);
+  // A mask with bits beyond the twentieth channel goes back without them.
+  if (*raw != MaskOf(boxes)) Zarno->SetValue(id, TValue(MaskOf(boxes)));
   ShowChannelBoxes(Zarno->CylinderCount());
 }
 
