@@ -65,7 +65,7 @@ void TmSetUp::CreateModePage() {
     SSensor[n]->setToolTip("Detector signal input A/B");
     SSensor[n]->setStatusTip("Detector signal input A/B");
     auto* cell = new QHBoxLayout;
-    cell->setSpacing(0);
+    cell->setSpacing(2);
     cell->addWidget(USensor[n]);
     cell->addWidget(SSensor[n]);
     cell->addStretch();
