@@ -72,6 +72,8 @@ class ConfigPagesTest : public QObject {
   void SwitchWordSetsEveryControl();
   void LedLatchBoxesFollowEachOther();
   void UncheckingAChannelWritesTheMaskAndDisablesItsEdits();
+  void CanModeAndDiagnosticsEnableTheirControls();
+  void NewerParameterSetOfflineResetsTheGains();
   void FiringOrderNeverDecreases();
   void DefaultButtons_data();
   void DefaultButtons();
@@ -194,6 +196,48 @@ void ConfigPagesTest::UncheckingAChannelWritesTheMaskAndDisablesItsEdits() {
   QVERIFY(w.seAngle[6]->isHidden() && w.LabCyl[6]->isHidden() && w.seGain[6]->isHidden());
   QCOMPARE(w.USensor[0]->Caption(), QString("1"));
   QVERIFY(w.SSensor[0]->isHidden());
+}
+
+void ConfigPagesTest::CanModeAndDiagnosticsEnableTheirControls() {
+  TWindowRig rig;
+  TmSetUp& w = rig.Start();
+  w.rgCanMode->Button(1)->click();  // "Qorvix-controller"
+  QCOMPARE(Raw(w, idCANMode), 1);
+  QVERIFY(!w.cbBusSpeed->isEnabled() && !w.lblBusSpeed->isEnabled());
+  w.Zarno->SetValue(idCANMode, TValue(0));
+  w.ZarnoObjectChanged(idCANMode);
+  QCOMPARE(w.rgCanMode->ItemIndex(), 0);
+  QVERIFY(w.cbBusSpeed->isEnabled() && w.lblBusSpeed->isEnabled());
+
+  w.Zarno->SetValue(idBusSpeed, TValue(300));  // no such item
+  w.ZarnoObjectChanged(idBusSpeed);
+  QCOMPARE(w.cbBusSpeed->currentIndex(), -1);
+  QCOMPARE(w.cbBusSpeed->palette().color(QPalette::Button), QColor(Qt::yellow));
+
+  // Offline the group itself is disabled; what "Diagnose" decides shows within it.
+  QVERIFY(!w.chgDiagLEDs->isEnabledTo(w.gbDiagnose));
+  QVERIFY(!w.seDiagOutput->isEnabledTo(w.gbDiagnose));
+  w.chDiagMode->setChecked(true);
+  QVERIFY(w.Zarno->DiagnosticMode());
+  QVERIFY(w.chgDiagLEDs->isEnabledTo(w.gbDiagnose) && w.seDiagOutput->isEnabledTo(w.gbDiagnose));
+  w.chgDiagLEDs->Button(3)->setChecked(true);  // "REDUCTION"
+  QCOMPARE(w.Zarno->DiagnosticLeds(), uint16_t(0b1000));
+  w.seDiagOutput->setValue(2.3);
+  QCOMPARE(w.Zarno->DiagnosticOutput(), uint16_t(23));
+}
+
+void ConfigPagesTest::NewerParameterSetOfflineResetsTheGains() {
+  TWindowRig rig;
+  TmSetUp& w = StartOffline(rig, 0, 23);
+  w.seGain[7]->setValue(150);
+  QCOMPARE(Raw(w, idGain1 + 7), 150);
+  w.SelectOfflineVersion(19);  // no gains, no "Irregular"
+  QCOMPARE(w.rgEngineType->Count(), 2);
+  QVERIFY(!w.Zarno->HasParam(idGain1));
+  w.SelectOfflineVersion(24);
+  QCOMPARE(w.rgEngineType->Count(), 3);
+  QCOMPARE(w.seGain[7]->value(), 100.0);
+  QCOMPARE(Raw(w, idGain1 + 7), 100);
 }
 
 void ConfigPagesTest::FiringOrderNeverDecreases() {
