@@ -1,8 +1,11 @@
 // Program entry of the desktop program. Besides the ordinary start:
 //   FILE  a parameter file opened once the window is shown (exactly one, or none is);
 //   --demo [--kind 20|2|3] [--firmware N]  connect at once to the built-in simulator;
-//   --grab FILE [--grab-dialog setup|about] [--grab-delay MS]  (hidden) save a picture of
-//     the window or the open dialog after a while and end, for the screenshots script.
+//   --grab FILE [--grab-dialog setup|about|convert] [--grab-delay MS] [--grab-page NAME]
+//     [--password N] [--sim-switches N]  (hidden) save a picture of the window (with the
+//     named configuration page in front) or the open dialog after a while and end, for the
+//     screenshots script; in demo mode enter a password and start the simulated controller
+//     with a switch word of its own.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -43,6 +46,9 @@ struct TOptions {
   QString GrabFile;
   QString GrabDialog;
   int GrabDelayMs = 1500;
+  QString GrabPage;
+  int Password = -1;
+  int SimSwitches = -1;
   QStringList Arguments;
 };
 
@@ -56,10 +62,15 @@ TOptions ParseOptions(const QApplication& app) {
   QCommandLineOption grab("grab", "Save a picture and end.", "file");
   QCommandLineOption grabDialog("grab-dialog", "Picture of a dialog: setup or about.", "name");
   QCommandLineOption grabDelay("grab-delay", "Milliseconds before the picture.", "ms", "1500");
-  for (QCommandLineOption* hidden : {&grab, &grabDialog, &grabDelay}) {
+  QCommandLineOption grabPage("grab-page", "Configuration page in front.", "name");
+  QCommandLineOption password("password", "Password entered once connected.", "N");
+  QCommandLineOption simSwitches("sim-switches", "Switch word of the simulator.", "N");
+  for (QCommandLineOption* hidden :
+       {&grab, &grabDialog, &grabDelay, &grabPage, &password, &simSwitches}) {
     hidden->setFlags(QCommandLineOption::HiddenFromHelp);
   }
-  parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay});
+  parser.addOptions(
+      {demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, password, simSwitches});
   parser.addPositionalArgument("file", "Parameter file to open.", "[file]");
   parser.process(app);
 
@@ -70,6 +81,9 @@ TOptions ParseOptions(const QApplication& app) {
   options.GrabFile = parser.value(grab);
   options.GrabDialog = parser.value(grabDialog);
   options.GrabDelayMs = parser.value(grabDelay).toInt();
+  options.GrabPage = parser.value(grabPage);
+  if (parser.isSet(password)) options.Password = parser.value(password).toInt();
+  if (parser.isSet(simSwitches)) options.SimSwitches = parser.value(simSwitches).toInt();
   options.Arguments = parser.positionalArguments();
   try {
     sim::ValidateOptions(options.Simulator);
@@ -84,6 +98,12 @@ TOptions ParseOptions(const QApplication& app) {
 void ScheduleGrab(const TOptions& options, TmSetUp* const& window) {
   if (options.GrabFile.isEmpty()) return;
   QTimer::singleShot(options.GrabDelayMs, [&options, &window] {
+    if (window != nullptr && !options.GrabPage.isEmpty()) {
+      // A page the user cannot reach is not brought to the front either.
+      auto* page = window->PCTRL->findChild<QWidget*>(options.GrabPage);
+      const int tab = window->PCTRL->indexOf(page);
+      if (tab >= 0 && window->PCTRL->isTabVisible(tab)) window->PCTRL->setCurrentIndex(tab);
+    }
     QWidget* target = QApplication::activeModalWidget();
     if (target == nullptr) target = window;
     if (target == nullptr || !target->grab().save(options.GrabFile)) {
@@ -93,15 +113,23 @@ void ScheduleGrab(const TOptions& options, TmSetUp* const& window) {
   });
 }
 
+// Waits for the demo connection, then enters the password as the user would.
+void EnterPasswordOnceConnected(TmSetUp& window, int password) {
+  auto* poll = new QTimer(&window);
+  QObject::connect(poll, &QTimer::timeout, &window, [&window, poll, password] {
+    if (!window.Zarno->IsConnected()) return;
+    window.Zarno->EnterPassword(static_cast<uint16_t>(password));
+    poll->deleteLater();
+  });
+  poll->start(100);
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   TApplication app(argc, argv);
   QCoreApplication::setApplicationName("Kalvist");
   QApplication::setWindowIcon(ApplicationIcon());
-  // The window is laid out for Tahoma; where it is missing, a narrow face keeps the
-  // status-bar texts inside their panels.
-  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
   const TOptions options = ParseOptions(app);
 
   TMainEnvironment environment;
@@ -119,6 +147,11 @@ int main(int argc, char* argv[]) {
   if (options.Demo) {
     simulator = std::make_unique<sim::TZarnoSimulator>(options.Simulator);
     simulatorPath = simulator->Start();
+    if (options.SimSwitches >= 0) {
+      const auto word = static_cast<uint16_t>(options.SimSwitches);
+      const uint8_t bytes[] = {static_cast<uint8_t>(word & 0xFF), static_cast<uint8_t>(word >> 8)};
+      simulator->SetObject(idSwitches, bytes);
+    }
     environment.PortSources.DeviceMap.push_back(
         {"ZarnoSimVCP", "COM" + std::to_string(kSimulatorPort), simulatorPath});
   }
@@ -149,7 +182,11 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actOpenDirect, &QAction::trigger);
       } else if (options.GrabDialog == "about") {
         QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actAbout, &QAction::trigger);
+      } else if (options.GrabDialog == "convert") {
+        // Offline from a firmware with the window in microseconds to one in degrees.
+        QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actv25, &QAction::trigger);
       }
+      if (options.Password >= 0) EnterPasswordOnceConnected(mainWindow, options.Password);
       result = app.exec();
     }
     instance.OnActivate = nullptr;

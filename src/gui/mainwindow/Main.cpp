@@ -18,6 +18,9 @@ TmSetUp::TmSetUp(TMainEnvironment environment)
       env_(std::move(environment)),
       updateActionsTimer_(new QTimer(this)) {
   setObjectName("mSetUp");
+  // The window is laid out for Tahoma; where it is missing, a narrow face keeps the
+  // status-bar texts inside their panels and the pages' columns inside the window.
+  QFont::insertSubstitution("Tahoma", "DejaVu Sans Condensed");
   setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                  Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
   CreatePages();
@@ -48,6 +51,15 @@ TmSetUp::~TmSetUp() {
   Zarno->OnConnect = nullptr;
   Zarno->OnDisconnect = nullptr;
   Zarno->OnObjectChanged = nullptr;
+  // The controls outlive the device object (the widget base deletes them later); hiding
+  // them then moves the focus, which must not commit into an object that is gone.
+  for (TBoundSpinEdit* edit : BoundEdits) {
+    edit->OnEnter = nullptr;
+    edit->OnExit = nullptr;
+    edit->OnChange = nullptr;
+    edit->OnKeyDown = nullptr;
+  }
+  for (QObject* child : findChildren<QObject*>()) child->disconnect(this);
 }
 
 void TmSetUp::FormCreate() {
@@ -76,12 +88,16 @@ void TmSetUp::CreateSteps() {
     RecordOfflineVersion(true, 13);
   }
   Zarno->ClearLiveValues();
+  SetCylinderCountFromMax();
   CheckUnitNames();
   PCtrlCharts->setCurrentWidget(tsAnalyzer);
-  Zarno->SetSwitchBit(0, true);  // 4-stroke
+  Zarno->SetSwitchBit(0, true);  // 4-stroke, as the stroke selection starts
   Zarno->ApplySwVersion();
   Zarno->ApplyNewVersionSW();
   SelectOfflineVersion(Zarno->OfflineSWversion());
+  lastWindowInDegrees_ = Zarno->WindowInDegrees();
+  lastFrequencyRange_ = Zarno->FrequencyRangeKind();
+  lastNewVersionSW_ = Zarno->NewVersionSW();
   Initialised = true;
   PCTRL->setCurrentWidget(tsMode);
 }
@@ -142,6 +158,9 @@ void TmSetUp::FormShow() {
     actOpenDirect->trigger();
     BringPageToFront(ActivatePage);
   }
+  ShowChannelBoxes(Zarno->CylinderCount());
+  SetCylinderCountFromMax();
+  PushControlsToObjects();
   OpenCommandLineFile();
 }
 
@@ -195,6 +214,11 @@ bool TmSetUp::event(QEvent* event) {
 
 int TmSetUp::Notice(QMessageBox::Icon icon, const QString& caption, const QString& text) {
   QMessageBox box(icon, caption, text, QMessageBox::Ok, this);
+  return env_.Runner->Exec(box);
+}
+
+int TmSetUp::Ask(QMessageBox::Icon icon, const QString& caption, const QString& text) {
+  QMessageBox box(icon, caption, text, QMessageBox::Yes | QMessageBox::No, this);
   return env_.Runner->Exec(box);
 }
 

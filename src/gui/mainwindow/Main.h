@@ -6,20 +6,34 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QShortcut>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
+#include <array>
+#include <functional>
+#include <map>
 #include <memory>
+#include <vector>
 
 #include "AppPaths.h"
+#include "BoundSpinEdit.h"
 #include "ModalRunner.h"
+#include "ParamFiles.h"
 #include "Reconnector.h"
 #include "SelectComPortFrame.h"
 #include "Settings.h"
 #include "VltStatusBar.h"
+#include "vltASCheckBox.h"
+#include "vltRadioGroup.h"
 #include "vltVerInfo.h"
 #include "vltVisibilityList.h"
 #include "vltZarno.h"
@@ -38,6 +52,9 @@ struct TMainEnvironment {
 
 // The status-bar panels.
 enum TStatusPanel : int { spHint = 0, spConnection, spSwVersion, spUnitName, spAccessLevel };
+
+// Marks a list (or any control) yellow, or gives it its plain colours back.
+void SetMarked(QWidget* control, bool marked);
 
 class TmSetUp : public QMainWindow {
  public:
@@ -88,6 +105,135 @@ class TmSetUp : public QMainWindow {
   QAction* actAbout;
   QAction* actHelp;
 
+  // Configuration pages (MainEdits.cpp, MainModePage.cpp, MainParamsPage.cpp,
+  // MainFiringPage.cpp, MainOptionsPage.cpp, MainDispatch.cpp, MainRefresh.cpp,
+  // MainParamFile.cpp)
+  // -- the numeric edits: every one of them, and by name
+  std::vector<TBoundSpinEdit*> BoundEdits;
+  TBoundSpinEdit* seDiagOutput = nullptr;
+  TBoundSpinEdit* seCylinderCount = nullptr;
+  TBoundSpinEdit* seAngleV = nullptr;
+  TBoundSpinEdit* seWindowDelay = nullptr;
+  TBoundSpinEdit* seWindowWidth = nullptr;
+  TBoundSpinEdit* seAttenuation = nullptr;
+  TBoundSpinEdit* seIgnitionReductionLimit = nullptr;
+  TBoundSpinEdit* seImmediateStopLimit = nullptr;
+  TBoundSpinEdit* seDecreaseRamp = nullptr;
+  TBoundSpinEdit* seTimingReductionGain = nullptr;
+  TBoundSpinEdit* seMaximumOutputValue = nullptr;
+  TBoundSpinEdit* seDelayAfterLoadReduction = nullptr;
+  TBoundSpinEdit* seCanAddr = nullptr;
+  std::array<TBoundSpinEdit*, kChannelCount> seAngle{};  // seAngle1 at 0
+  std::array<TBoundSpinEdit*, kChannelCount> seGain{};
+  std::array<QLabel*, kChannelCount> LabCyl{};  // "Channel N" above the angles
+  std::array<QLabel*, kChannelCount> LblCyl{};  // and above the gains
+  QPushButton* btnFiringDefault = nullptr;
+  QPushButton* btnGainDefault = nullptr;
+  // -- page "&Mode"
+  QGroupBox* gbSensors = nullptr;
+  std::array<TAsCheckBox*, kChannelCount> USensor{};  // channel analysed
+  std::array<TAsCheckBox*, kChannelCount> SSensor{};  // detector input A/B
+  QGroupBox* gbDisplay = nullptr;                     // the live view's groups, placed here
+  QGroupBox* gbSound = nullptr;
+  QGroupBox* gbLEDLatch = nullptr;
+  QCheckBox* chEnableKnockLEDLatch2 = nullptr;
+  QGroupBox* gbDiagnose = nullptr;
+  QCheckBox* chDiagMode = nullptr;
+  TCheckGroup* chgDiagLEDs = nullptr;
+  QLabel* lblDiagOutputUnit = nullptr;
+  // -- page "&Knocking params"
+  QGroupBox* gbEngineType = nullptr;
+  TRadioGroup* rgEngineType = nullptr;
+  TRadioGroup* rgEngineStroke = nullptr;
+  QGroupBox* gbDetonWinPar = nullptr;
+  QLabel* lWindowDelayUnits = nullptr;
+  QLabel* lWindowWidthUnits = nullptr;
+  QComboBox* cbKnockFrequency = nullptr;
+  QComboBox* cbRefFrequency = nullptr;
+  TRadioGroup* rgAttenuation = nullptr;
+  // -- page "&Outputs options"
+  QCheckBox* chReverseAnalogOutput = nullptr;
+  QCheckBox* chEnableMaxOutputSetting = nullptr;
+  QCheckBox* chEnableBadSensorDetect = nullptr;
+  QCheckBox* chEnableKnockLEDLatch = nullptr;
+  TRadioGroup* rgTripContactInactive = nullptr;
+  QGroupBox* gbSetpointsIDName = nullptr;
+  QLineEdit* edSetpointsIDName = nullptr;
+  QLabel* lblErrLimits = nullptr;
+  // -- page "&CAN params"
+  QComboBox* cbBusSpeed = nullptr;
+  QLabel* lblBusSpeed = nullptr;
+  TRadioGroup* rgCanMode = nullptr;
+  // The system's default beep, for an object nothing shows; tests count it.
+  std::function<void()> Beep;
+
+  // The editing protocol.
+  void SpinEditEnter(TBoundSpinEdit& edit);
+  void SpinEditExit(TBoundSpinEdit& edit);
+  bool SpinEditKeyDown(TBoundSpinEdit& edit, int virtualKey);
+  void SpinEditChange(TBoundSpinEdit& edit);
+  void CommitEdit(TBoundSpinEdit& edit, bool selectAll);
+  void RevertEdit(TBoundSpinEdit& edit, bool selectAll);
+  void SetEditing(TBoundSpinEdit& edit, bool on);
+  bool IsEditing(const TBoundSpinEdit& edit) const;
+  // The object an edit shows (an angle edit's tag is not its object).
+  static uint16_t ObjectOf(const TBoundSpinEdit& edit);
+  TBoundSpinEdit* EditOfObject(uint16_t id) const;
+
+  void ZarnoObjectChanged(uint16_t id);
+  // The handlers of the dispatch table, one per kind of object.
+  void ShowBoundObject(uint16_t id);
+  void ShowFrequency(uint16_t id);
+  void ShowChannelMask(uint16_t id);
+  void ShowInputMask(uint16_t id);
+  void ShowSwitches(uint16_t id);
+  void ShowBusSpeed(uint16_t id);
+  void ShowCanMode(uint16_t id);
+  void ShowCylinderCount(uint16_t id);
+  void ShowDiagnosticMode(uint16_t id);
+  void ShowDiagnosticLeds(uint16_t id);
+  void ShowControllerNameObject(uint16_t id);
+  void RouteLiveObject(uint16_t id);
+  void IgnoreObject(uint16_t id);
+  void PasswordStateChanged(uint16_t id);
+  void PushControlsToObjects();
+  // Firing sequence, gains and the window unit.
+  double MaxAngle();
+  void EnforceFiringOrder();
+  void RecolourAngles();
+  void btnFiringDefaultClick();
+  void btnGainDefaultClick();
+  void SetWindowFormat();
+  void SetWindowDefaults();
+  void CheckWindowFormat();
+  // Mode, knocking, outputs and CAN.
+  uint32_t ChannelMask() const;
+  uint32_t InputMask() const;
+  void ShowChannelBoxes(int count);
+  void SetCylinderCountFromMax();
+  void RebuildFrequencyLists();
+  void RebuildEngineTypeList();
+  void ShowControllerName();
+  void RegisterBaseVisibility();
+  void RegisterVersionVisibility();
+  void ApplyAccessMasks(uint8_t accessLevel);
+  void OnVisibilityEnable(QWidget* control, bool enabled);
+  void actOpenParamFileExecute();
+  void actSaveAsExecute();
+
+  // What the live view reads of these pages.
+  double IgnitionReductionLimitValue() const;
+  double ImmediateStopLimitValue() const;
+  int CylinderCountValue() const;
+  void SetLimitWarningVisible(bool visible);
+  // The live view's (MainBridge13.cpp until its branch is merged).
+  void SelectionChanged();
+  void ApplyOutputLimits();
+  void BuildSensorList();
+  bool LiveObjectChanged(uint16_t id);
+  QGroupBox* CreateDisplayModeGroup(QWidget* parent);
+  QGroupBox* CreateSoundGroup(QWidget* parent);
+
   bool InstantConnect = false;
   int ActivatePage = 0;
   int OfflineVersion2 = 0;
@@ -132,12 +278,11 @@ class TmSetUp : public QMainWindow {
   void CheckUnitNames();
   void LoadCustomIcon();
   int Notice(QMessageBox::Icon icon, const QString& caption, const QString& text);
+  // A question with Yes and No.
+  int Ask(QMessageBox::Icon icon, const QString& caption, const QString& text);
 
   // Pages and visibility (MainPages.cpp).
   void CreatePages();
-  void RegisterBaseVisibility();
-  void RegisterVersionVisibility();
-  void ApplyAccessMasks(uint8_t accessLevel);
   void BringPageToFront(int activatePage);
 
   // Actions, menus and tool bar (MainActions.cpp).
@@ -164,7 +309,6 @@ class TmSetUp : public QMainWindow {
   void actTwoSensorsModeExecute();
   void ZarnoConnect();
   void ZarnoDisconnect();
-  void ZarnoObjectChanged(uint16_t id);
   void ZarnoTimerTimer();
   void RefuseDevice(const QString& text);
   // The menu item and status-bar label of an offline version choice of one family.
@@ -175,6 +319,44 @@ class TmSetUp : public QMainWindow {
   void CreateStatusBar();
   void sbMainDrawPanel(int panel, QPainter& painter, const QRect& rect);
   void DrawAccessLevelPanel(QPainter& painter, const QRect& rect);
+
+  // Configuration pages, built and handled in their own files.
+  void CreateConfigPages();
+  void CreateModePage();
+  void CreateParamsPage();
+  void CreateFiringPage();
+  void CreateGainsPage();
+  void CreateOptionsPage();
+  void CreateCanPage();
+  TBoundSpinEdit* AddBoundEdit(const TEditSpec& spec, QWidget* parent);
+  TBoundSpinEdit* AddNamedEdit(const char* name, QWidget* parent);
+  void SetRule(QWidget* control, const char* code);  // "1110": VC, VO, EC, EO
+  void Restrict(QWidget* control, const char* code);
+  // An edit's editing-range top: the angles' follows the engine stroke.
+  double EditingMaximum(const TBoundSpinEdit& edit);
+  void WriteEdit(TBoundSpinEdit& edit);
+  void ShowEditValue(TBoundSpinEdit& edit, int64_t raw);
+  // The raw value of an object shown on the pages; nothing for one the catalogue lacks.
+  std::optional<int64_t> RawOf(uint16_t id);
+  void USensor1Changed(TAsCheckBox& box);
+  void SSensor1Changed();
+  void chDiagModeChange();
+  void LedLatchClick(bool checked);
+  void rgEngineStrokeClick();
+  void rgEngineTypeClick();
+  void edSetpointsIDNameExit();
+  void rgCanModeClick();
+  uint16_t SwitchWordFromControls() const;
+  // The dispatch of a channel mask (10298 or 10915) to its boxes.
+  void ShowBoxMask(uint16_t id, const std::array<TAsCheckBox*, kChannelCount>& boxes);
+  QString AskSaveFileName();
+  QString AskOpenFileName();
+  std::optional<TWindowPair> ConvertWindowDialog(const TWindowConversionRequest& request);
+
+  std::map<uint16_t, TBoundSpinEdit*> editsByObject_;
+  bool lastWindowInDegrees_ = false;
+  uint8_t lastFrequencyRange_ = 1;
+  bool lastNewVersionSW_ = false;
 
   TMainEnvironment env_;
   TMainSettings settings_;

@@ -100,6 +100,8 @@ void TmSetUp::CreateActions() {
   cancelConnect_->setEnabled(false);
   connect(cancelConnect_, &QShortcut::activated, actClose, &QAction::trigger);
   connect(actExit, &QAction::triggered, this, &QWidget::close);
+  connect(actOpenParamFile, &QAction::triggered, this, [this] { actOpenParamFileExecute(); });
+  connect(actSaveAs, &QAction::triggered, this, [this] { actSaveAsExecute(); });
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
   connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
   CreatePasswordCommands();

@@ -50,6 +50,7 @@ void TmSetUp::ZarnoConnect() {
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   Zarno->NumMaxChannels = kChannelCount;
   UpdateHardwareTypeParts();
+  ShowChannelBoxes(Zarno->CylinderCount());
   Zarno->ResetPassword();
   Reconnector->Connected();
   ZarnoTimer->start();
@@ -66,31 +67,20 @@ void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
   Reconnector->Disconnected();
   sbMain->SetPanelText(spSwVersion, "");
+  seCylinderCount->SetFormat(0, 1, kChannelCount, kChannelCount);
   RefreshForDevice();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   ScheduleUpdateActions();
   OpenPendingParamFile();
 }
 
-void TmSetUp::ZarnoObjectChanged(uint16_t id) {
-  switch (id) {
-    case idThreeLvLPassword:
-    case idPassword:
-      Zarno->ReadAllParameters();
-      RefreshForDevice();
-      if (PCTRL->currentIndex() < 0 || !PCTRL->isTabVisible(PCTRL->currentIndex())) {
-        PCTRL->setCurrentWidget(tsMode);
-      }
-      ScheduleUpdateActions();
-      break;
-    default:
-      break;
-  }
-}
-
 void TmSetUp::ZarnoTimerTimer() {
   Zarno->ReadStatus();
   Zarno->ReadLiveValues();
+  // Not while a limit is being typed: the meters would show what is not yet set.
+  if (!IsEditing(*seIgnitionReductionLimit) && !IsEditing(*seImmediateStopLimit)) {
+    ApplyOutputLimits();
+  }
 }
 
 void TmSetUp::UpdateHardwareTypeParts() {
@@ -102,6 +92,7 @@ void TmSetUp::actTwoSensorsModeExecute() {
   const bool toTwoSensors = Zarno->ZarnoMode() != 1;
   Zarno->SetZarnoMode(toTwoSensors ? 1 : 0);
   UpdateHardwareTypeParts();
+  ShowChannelBoxes(Zarno->CylinderCount());
   Zarno->SetOfflineSWversion(toTwoSensors ? OfflineVersion2 : OfflineVersion20);
   RefreshForDevice();
 }

@@ -1,10 +1,59 @@
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 
 #include "Main.h"
+#include "P16Import.h"
 #include "ParamFiles.h"
 #include "TextCodec.h"
 
 namespace kalvist {
+
+namespace {
+
+// "parameter files (*.zrn;*.zrp)|*.zrn;*.zrp|..." as the name filters of a file dialog.
+QStringList NameFilters(const std::string& filter) {
+  const QStringList parts = QString::fromStdString(filter).split('|');
+  QStringList filters;
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    const QString description = parts[i].left(parts[i].indexOf('(')).trimmed();
+    filters << description + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+  }
+  return filters;
+}
+
+// An imported old file fills the pages' fields; their change handling writes the objects.
+class TPagesTarget : public IParamPageTarget {
+ public:
+  explicit TPagesTarget(TmSetUp& window) : w_(window) {}
+
+  bool WindowInDegrees() const override { return w_.Zarno->WindowInDegrees(); }
+  int32_t MaxWindowDelayDegrees() const override { return w_.Zarno->MaxWindowDelayDegrees(); }
+  void SetEditValue(uint16_t objectId, double shownValue) override {
+    if (TBoundSpinEdit* edit = w_.EditOfObject(objectId)) edit->setValue(shownValue);
+  }
+  void SelectFrequency(uint16_t objectId, int32_t hz) override {
+    QComboBox* list = objectId == idKnockFilterFrequency ? w_.cbKnockFrequency : w_.cbRefFrequency;
+    const int index = list->findText(QString::number(hz));
+    if (index < 0) return;
+    list->setCurrentIndex(index);
+    w_.Zarno->SetValue(objectId, TValue(hz));
+    SetMarked(list, false);
+  }
+  void SetSwitchBit(int bit, bool on) override {
+    w_.Zarno->SetSwitchBit(bit, on);
+    w_.ZarnoObjectChanged(idSwitches);
+  }
+  void SetEngineType(int type) override {
+    w_.Zarno->SetEngineType(type);
+    w_.ZarnoObjectChanged(idSwitches);
+  }
+
+ private:
+  TmSetUp& w_;
+};
+
+}  // namespace
 
 void TmSetUp::LoadParamFile(const QString& fileName) {
   TParamFileHooks hooks;
@@ -14,9 +63,64 @@ void TmSetUp::LoadParamFile(const QString& fileName) {
     Notice(QMessageBox::Information, "Information", FromCp1252(text));
   };
   hooks.RefreshForDevice = [this] { RefreshForDevice(); };
-  hooks.ShowOfflineDevice = [this] { UpdateHardwareTypeParts(); };
+  hooks.ShowOfflineDevice = [this] {
+    UpdateHardwareTypeParts();
+    ShowChannelBoxes(Zarno->CylinderCount());
+  };
+  hooks.ConvertWindow = [this](const TWindowConversionRequest& request) {
+    return ConvertWindowDialog(request);
+  };
+  TPagesTarget pages(*this);
+  hooks.PageTarget = &pages;
   kalvist::LoadParamFile(*Zarno, QFile::encodeName(fileName).toStdString(), hooks);
   ScheduleUpdateActions();
+}
+
+void TmSetUp::actOpenParamFileExecute() {
+  std::string filter;
+  try {
+    filter = OpenFileFilter(Zarno->IsConnected(), Zarno->ZarnoMode());
+  } catch (const TKalvistError& error) {
+    Notice(QMessageBox::Critical, "Error", FromCp1252(error.what()));
+    return;
+  }
+  QFileDialog dialog(this, "Open parameters", env_.Paths.ParametersFolder);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilters(NameFilters(filter));
+  if (env_.Runner->Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString fileName = dialog.selectedFiles().first();
+  if (Zarno->IsConnected()) {
+    OpenParamFileAsked(fileName);
+  } else {
+    LoadParamFile(fileName);
+  }
+}
+
+void TmSetUp::actSaveAsExecute() {
+  const uint8_t format = Zarno->GetSaveFileFormat();
+  const QString extension = QString::fromStdString(SaveFileExtension(format));
+  QFileDialog dialog(this, "Save as", env_.Paths.ParametersFolder);
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  // The question below is asked through the window's runner like every other.
+  dialog.setOption(QFileDialog::DontConfirmOverwrite);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setNameFilters(NameFilters(SaveFileFilter(format)));
+  dialog.setDefaultSuffix(extension.mid(1));
+  if (env_.Runner->Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+  const QString fileName = dialog.selectedFiles().first();
+  if (QFile::exists(fileName) &&
+      Ask(QMessageBox::Warning, "Confirm Save As",
+          QDir::toNativeSeparators(fileName) + " already exists.\nDo you want to replace it?") !=
+          QMessageBox::Yes) {
+    return;
+  }
+  // The core replaces the file only once the new one is written whole.
+  if (Zarno->SaveToFile(QFile::encodeName(fileName).toStdString())) {
+    Notice(QMessageBox::Information, "Information",
+           "Parameters saved to " + QDir::toNativeSeparators(fileName));
+  }
 }
 
 void TmSetUp::OpenCommandLineFile() {
