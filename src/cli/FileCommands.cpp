@@ -382,26 +382,11 @@ ordered_json ChangesJson(const std::vector<TParamChange>& changes) {
 
 // What the file will change on the controller, before anything is written.
 void PrintChanges(const std::optional<std::vector<TParamChange>>& changes) {
-  if (!changes) {
-    std::cout << "The changes of a .p16 import are known only once it is applied\n";
-  } else if (changes->empty()) {
-    std::cout << "No parameter changes\n";
-  } else {
-    std::cout << changes->size()
-              << (changes->size() == 1 ? " parameter changes:\n" : " parameters change:\n");
-    for (const TParamChange& c : *changes) {
-      std::cout << "  " << c.Name << ": " << Cp1252ToUtf8(c.ControllerValue) << " -> "
-                << Cp1252ToUtf8(c.FileValue) << "\n";
-    }
+  std::cout << ChangeSummary(changes) << "\n";
+  for (const TParamChange& c : changes.value_or(std::vector<TParamChange>{})) {
+    std::cout << "  " << Cp1252ToUtf8(ChangeLine(c)) << "\n";
   }
   std::cout << std::flush;
-}
-
-std::tm LocalNow() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
 }
 
 // The controller's configuration before the load; nothing (and the reason) when it

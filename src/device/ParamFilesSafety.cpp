@@ -135,6 +135,33 @@ std::optional<std::vector<TParamChange>> ParamFileChanges(TZarno& zarno,
   return changes;
 }
 
+std::string ChangeSummary(const std::optional<std::vector<TParamChange>>& changes) {
+  if (!changes) return "The changes of a .p16 import are known only once it is applied";
+  if (changes->empty()) return "No parameter changes";
+  return std::to_string(changes->size()) +
+         (changes->size() == 1 ? " parameter changes:" : " parameters change:");
+}
+
+std::string ChangeLine(const TParamChange& change) {
+  return change.Name + ": " + change.ControllerValue + " -> " + change.FileValue;
+}
+
+std::vector<std::string> UnreadableParams(TZarno& zarno) {
+  std::vector<std::string> names;
+  for (int i = 0; i < zarno.Params().Count(); ++i) {
+    const TZarnoParam& entry = zarno.Params().Items(i);
+    if (entry.ReadLevel < zarno.AccessLevel()) names.push_back(entry.Name);
+  }
+  return names;
+}
+
+std::tm LocalNow() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  return local;
+}
+
 std::string RestorePointName(TZarno& zarno, const std::tm& when) {
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y-%m-%d_%H-%M-%S", &when);

@@ -46,6 +46,17 @@ std::optional<std::vector<TParamChange>> ParamFileChanges(TZarno& zarno,
                                                           const TPreparedParamFile& prepared,
                                                           const std::vector<std::string>& notRead);
 
+// "No parameter changes", "1 parameter changes:" or "N parameters change:", or for a ".p16"
+// import (no list) that its changes are known only once it is applied.
+std::string ChangeSummary(const std::optional<std::vector<TParamChange>>& changes);
+// "Name: controller value -> file value".
+std::string ChangeLine(const TParamChange& change);
+// The catalogue entries whose read level the access level does not reach: the device
+// never read them, so their values are defaults.
+std::vector<std::string> UnreadableParams(TZarno& zarno);
+
+// The local time now, for the name of a restore point.
+std::tm LocalNow();
 // "<unit name>_yyyy-mm-dd_hh-mm-ss" and the extension of the device's save format.
 std::string RestorePointName(TZarno& zarno, const std::tm& when);
 // Saves the device's configuration, the entries in `notRead` left out (a restore point

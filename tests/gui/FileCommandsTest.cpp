@@ -54,7 +54,7 @@ class FileCommandsTest : public QObject {
   void SaveAsOffersTheFormatOfTheFirmwareAndAsksBeforeReplacing_data();
   void SaveAsOffersTheFormatOfTheFirmwareAndAsksBeforeReplacing();
   void OpenOfflineLoadsTheFileIntoThePages();
-  void OpenWhileConnectedAsksFirst();
+  void OpenWhileConnectedAsksFirst();  // with the change list and a restore point
 };
 
 void FileCommandsTest::SaveAsOffersTheFormatOfTheFirmwareAndAsksBeforeReplacing_data() {
@@ -131,19 +131,47 @@ void FileCommandsTest::OpenWhileConnectedAsksFirst() {
   QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->IsConnected(), kLinkMs);
   w.Zarno->EnterPassword(1111);
   QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->PasswordOK(), kLinkMs);
+  const int before = static_cast<int>(w.seCanAddr->value());
   TFileChoice choice;
   choice.Pick = WriteParamFile(w, "can.zrp", "CANAddress=9\r\n");
-  AnswerFileDialogs(rig, choice, QMessageBox::No);
+  QString details;
+  const auto answer = [&](int questionAnswer) {
+    AnswerFileDialogs(rig, choice, questionAnswer);
+    rig.Runner.Answer = [&, questionAnswer, files = rig.Runner.Answer](QDialog& dialog) {
+      if (auto* box = qobject_cast<QMessageBox*>(&dialog)) details = box->detailedText();
+      return files(dialog);
+    };
+  };
+  answer(QMessageBox::No);
   w.UpdateActions();
   w.actOpenParamFile->trigger();
   QCOMPARE(choice.Filters, QStringList{"parameter files (*.zrn *.zrp)"});
   QCOMPARE(rig.Runner.BoxTexts.last(), QString("A is connected. Overwrite all parameters?"));
-  QVERIFY(w.seCanAddr->value() != 9);
+  QCOMPARE(details, QString("CANAddress: %1 -> 9").arg(before));
+  QCOMPARE(w.seCanAddr->value(), double(before));
 
-  AnswerFileDialogs(rig, choice, QMessageBox::Yes);
+  // A restore point that cannot be written: nothing is loaded.
+  const QString restorePoints = QDir(w.Paths().ParametersFolder).filePath("Restore points");
+  QFile blocker(restorePoints);
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  answer(QMessageBox::Yes);
+  w.actOpenParamFile->trigger();
+  QVERIFY(rig.Runner.BoxTexts.last().startsWith("No restore point could be written"));
+  QCOMPARE(w.seCanAddr->value(), double(before));
+  QVERIFY(blocker.remove());
+
   w.actOpenParamFile->trigger();
   QCOMPARE(w.seCanAddr->value(), 9.0);
   QTRY_COMPARE_WITH_TIMEOUT(simulator.GetObject(idCANAddress)->at(0), uint8_t(9), kLinkMs);
+  const QStringList kept = QDir(restorePoints).entryList(QDir::Files);
+  QCOMPARE(kept.size(), 1);
+  QVERIFY(rig.Runner.BoxTexts.last().endsWith(
+      QDir::toNativeSeparators(QDir(restorePoints).filePath(kept.first()))));
+  QCOMPARE(TIniFile::LoadFromFile(
+               QFile::encodeName(QDir(restorePoints).filePath(kept.first())).toStdString())
+               .ReadInteger("parameters", "CANAddress", 0),
+           before);
 }
 
 QTEST_MAIN(FileCommandsTest)

@@ -28,6 +28,7 @@
 #include "BoundSpinEdit.h"
 #include "ModalRunner.h"
 #include "ParamFiles.h"
+#include "ParamFilesSafety.h"
 #include "Reconnector.h"
 #include "SelectComPortFrame.h"
 #include "Settings.h"
@@ -303,6 +304,11 @@ class TmSetUp : public QMainWindow {
   void OpenPendingParamFile();
   // Connected, the user first agrees to overwrite the controller's parameters.
   void OpenParamFileAsked(const QString& fileName);
+  // The overwrite question with what the file will change; false also when the
+  // controller went while the question waited.
+  bool OverwriteAgreed(const std::optional<std::vector<TParamChange>>& changes);
+  TParamFileHooks ParamFileHooks(IParamPageTarget& pages);
+  std::string RestorePointsFolder() const;
 
   // Connection, poll and versions (MainConnection.cpp).
   void actOpenDirectExecute();

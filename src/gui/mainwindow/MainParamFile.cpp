@@ -4,7 +4,6 @@
 
 #include "Main.h"
 #include "P16Import.h"
-#include "ParamFiles.h"
 #include "TextCodec.h"
 
 namespace kalvist {
@@ -55,7 +54,7 @@ class TPagesTarget : public IParamPageTarget {
 
 }  // namespace
 
-void TmSetUp::LoadParamFile(const QString& fileName) {
+TParamFileHooks TmSetUp::ParamFileHooks(IParamPageTarget& pages) {
   TParamFileHooks hooks;
   hooks.ProgramTitle = ToCp1252(ProgramTitle);
   hooks.SelectOfflineVersion = [this](int32_t version) { SelectOfflineVersion(version); };
@@ -70,9 +69,13 @@ void TmSetUp::LoadParamFile(const QString& fileName) {
   hooks.ConvertWindow = [this](const TWindowConversionRequest& request) {
     return ConvertWindowDialog(request);
   };
-  TPagesTarget pages(*this);
   hooks.PageTarget = &pages;
-  kalvist::LoadParamFile(*Zarno, QFile::encodeName(fileName).toStdString(), hooks);
+  return hooks;
+}
+
+void TmSetUp::LoadParamFile(const QString& fileName) {
+  TPagesTarget pages(*this);
+  kalvist::LoadParamFile(*Zarno, QFile::encodeName(fileName).toStdString(), ParamFileHooks(pages));
   ScheduleUpdateActions();
 }
 
@@ -145,11 +148,51 @@ void TmSetUp::OpenPendingParamFile() {
 
 void TmSetUp::OpenParamFileAsked(const QString& fileName) {
   if (!Zarno->IsConnected()) return;
+  TPagesTarget pages(*this);
+  const TParamFileHooks hooks = ParamFileHooks(pages);
+  TPreparedParamFile prepared;
+  if (PrepareParamFile(*Zarno, QFile::encodeName(fileName).toStdString(), hooks, prepared) !=
+      TParamFileResult::Loaded) {
+    return;
+  }
+  // Overwriting a running engine's configuration: first what will change, and a way back.
+  const std::vector<std::string> notRead = UnreadableParams(*Zarno);
+  if (!OverwriteAgreed(ParamFileChanges(*Zarno, prepared, notRead))) return;
+  std::string restorePoint;
+  try {
+    restorePoint = WriteRestorePoint(*Zarno, RestorePointsFolder(), notRead, LocalNow());
+  } catch (const TKalvistError& error) {
+    Notice(QMessageBox::Critical, "Error",
+           "No restore point could be written, so nothing was loaded:\n" + FromCp1252(error.Text));
+    return;
+  }
+  if (ApplyPreparedParamFile(*Zarno, prepared, hooks) == TParamFileResult::Loaded) {
+    Notice(QMessageBox::Information, "Information",
+           "Parameters loaded from " + QDir::toNativeSeparators(fileName) +
+               ".\nThe configuration before the load was saved as the restore point " +
+               QDir::toNativeSeparators(QFile::decodeName(restorePoint.c_str())));
+  }
+  ScheduleUpdateActions();
+}
+
+bool TmSetUp::OverwriteAgreed(const std::optional<std::vector<TParamChange>>& changes) {
   QMessageBox box(QMessageBox::Warning, "Warning",
                   FromCp1252(Zarno->ZarnoName()) + " is connected. Overwrite all parameters?",
                   QMessageBox::Yes | QMessageBox::No, this);
-  if (env_.Runner->Exec(box) != QMessageBox::Yes) return;
-  LoadParamFile(fileName);
+  box.setInformativeText(FromCp1252(ChangeSummary(changes)));
+  QStringList lines;
+  for (const TParamChange& change : changes.value_or(std::vector<TParamChange>{})) {
+    lines << FromCp1252(ChangeLine(change));
+  }
+  box.setDetailedText(lines.join('\n'));
+  // The question may wait a while: the controller may have gone meanwhile.
+  return env_.Runner->Exec(box) == QMessageBox::Yes && Zarno->IsConnected();
+}
+
+std::string TmSetUp::RestorePointsFolder() const {
+  const QString name = QString::fromLatin1(kRestorePointsFolder.data(),
+                                           static_cast<qsizetype>(kRestorePointsFolder.size()));
+  return QFile::encodeName(QDir(env_.Paths.ParametersFolder).filePath(name)).toStdString();
 }
 
 }  // namespace kalvist
