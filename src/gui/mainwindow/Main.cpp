@@ -75,6 +75,7 @@ void TmSetUp::CreateSteps() {
   } else {
     RecordOfflineVersion(true, 13);
   }
+  PrepareLiveView();
   Zarno->ClearLiveValues();
   CheckUnitNames();
   PCtrlCharts->setCurrentWidget(tsAnalyzer);

@@ -6,22 +6,38 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QBoxLayout>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
 #include <QMainWindow>
 #include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
+#include <array>
 #include <memory>
+#include <optional>
+#include <qcustomplot.h>
 
 #include "AppPaths.h"
+#include "LiveLog.h"
 #include "ModalRunner.h"
 #include "Reconnector.h"
 #include "SelectComPortFrame.h"
 #include "Settings.h"
+#include "SoundRecorder.h"
 #include "VltStatusBar.h"
+#include "VrLeds.h"
+#include "VrMeter.h"
+#include "VrSpectrum.h"
 #include "vltVerInfo.h"
 #include "vltVisibilityList.h"
 #include "vltZarno.h"
+#include "vrLineMeter.h"
 
 namespace kalvist {
 
@@ -66,6 +82,117 @@ class TmSetUp : public QMainWindow {
   QWidget* tsCAN;
   TVltStatusBar* sbMain;
 
+  // Live view (MainLiveView.cpp, MainSound.cpp, MainLiveLog.cpp)
+  TVrMeter* vrmZarnoRegOutput;
+  TVrMeter* vrmKnockingIntensity;
+  QLabel* stRegulationOutput;
+  QLabel* stKnockingIntensity;
+  QLabel* stKnockingMax;
+  QLabel* lKnockMax;
+  TLedPanel* panelDiodes;
+  TVrLamp* ledKnocking;
+  TVrLamp* ledTRIP;
+  TVrLamp* ledREDUCTION;
+  TVrLamp* ledLowRPM;
+  TVrLamp* ledNoISUPulses;
+  TVrLamp* ledSpuriousPulse;
+  TVrLamp* ledEEPROMFault;
+  TVrLamp* ledBadSensor;
+  TvrLineMeter* vrLineMeter;
+  TVrSpectrum* vrSpectrum;
+  std::array<QLabel*, kChannelCount> lblCh{};  // lblCh01 .. lblCh20
+  QCustomPlot* iPlot;
+  QGroupBox* gbDisplay = nullptr;
+  QRadioButton* rbChannel = nullptr;
+  QRadioButton* rbMax = nullptr;
+  QRadioButton* rbMin = nullptr;
+  QSpinBox* seAnalysedCylinder = nullptr;
+  QGroupBox* gbSound = nullptr;
+  QComboBox* cbSoundSensor = nullptr;
+  QSpinBox* seRecordLength = nullptr;
+  QPushButton* bStartSound = nullptr;
+  QAction* actLogLiveValues;
+  QAction* actPlotPause;
+  QAction* actSavePicture;
+  QAction* actExportHistory;
+  std::unique_ptr<TSoundRecorder> SoundRecorder;
+  std::unique_ptr<TLiveLog> LiveLog;
+  int AnalysedCylinder = 1;
+
+  void SelectionChanged();
+  void ApplyOutputLimits();
+  void BuildSensorList();
+  // Handles 24471, 10329, 10328 and 10330; true when the ID was one of them.
+  bool LiveObjectChanged(uint16_t id);
+  QGroupBox* CreateDisplayModeGroup(QWidget* parent);
+  QGroupBox* CreateSoundGroup(QWidget* parent);
+  void RefreshChannels();
+  void rbChannelChange();
+  void iPlotClickChannel(int index);
+  void actResetPeakValueExecute();
+  // A channel was taken out of the analysis: its trace breaks at the current time.
+  void ChannelDeselected(int channel);
+  void bStartSoundClick();
+  void LayoutDiodes();
+  // The plot's time axis, in seconds since the epoch.
+  static double PlotNow();
+  // Live-value logging: "Log live values..." starts and stops it.
+  void actLogLiveValuesExecute();
+  bool StartLiveLog(const QString& fileName);
+  void StopLiveLog();
+  void SetPlotPaused(bool paused);
+  bool SavePlotPicture(const QString& fileName);
+  bool ExportPlotHistory(const QString& fileName);
+  // What the configuration pages own and the live view reads.
+  double IgnitionReductionLimitValue() const;
+  double ImmediateStopLimitValue() const;
+  int CylinderCountValue() const;
+  void SetLimitWarningVisible(bool visible);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateLiveView(QWidget* parent, QBoxLayout* layout);
+  QWidget* CreateMeterPanels(QWidget* parent);
+  void CreateLamps();
+  void CreateAnalyzerPage();
+  void CreateHistoryPage();
+  void CreateLiveActions();
+  void InitPlotChannels();
+  void LayoutAnalyzer();
+  void PrepareLiveView();
+  void KnockValuesArrived();
+  void RegulationOutputArrived();
+  void StatusArrived();
+  void BadSensorsArrived();
+  void LiveConnectionStarted();
+  void LiveConnectionEnded();
+  void AppendPlotPoint(int channel, double time, double value);
+  void ScrollTimeAxis(double now);
+  void QueuePlotReplot();
+  void ShowPlotCursor(const QPoint& position);
+  void ShowPlotMenu(const QPoint& position);
+  void AddPlotGaps(double time);
+  void CreateSoundRecorder();
+  void BeforeRecording();
+  void AfterRecording();
+  void UpdateRecordLengthEnabled();
+  std::optional<std::string> ChooseSoundFile(const std::string& suggested);
+  void WriteLiveLogRow();
+  void ReportLiveLogFailure();
+  void Bridge12PlaceModeGroups();  // MainBridge12.cpp until the configuration pages land
+
+  QCPItemStraightLine* peakLine_ = nullptr;
+  QCPItemRect* reductionBand_ = nullptr;
+  QCPItemRect* stopBand_ = nullptr;
+  QCPItemText* plotCursor_ = nullptr;
+  QCPItemText* plotPausedNote_ = nullptr;
+  QLabel* lblCylinder_ = nullptr;
+  double timeAxisStart_ = 0;
+  double recordingStart_ = 0;
+  bool plotPaused_ = false;
+  bool plotDirty_ = false;  // points arrived since the last replot
+
+ public:
   QAction* actOpenDirect;
   QAction* actClose;
   QAction* actOpenParamFile;

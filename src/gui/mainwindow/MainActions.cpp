@@ -96,7 +96,7 @@ void TmSetUp::CreateActions() {
   connect(actClose, &QAction::triggered, this, [this] { Zarno->Disconnect(); });
   connect(actExit, &QAction::triggered, this, &QWidget::close);
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
-  connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
+  connect(actResetPeakValue, &QAction::triggered, this, [this] { actResetPeakValueExecute(); });
   CreatePasswordCommands();
   connect(actAbout, &QAction::triggered, this, [this] {
     try {
@@ -133,6 +133,7 @@ void TmSetUp::CreateMenus() {
   controller->addActions({acttov12, actv12, actv13, acttov20, actfromv20to24, actv24, actv25});
   controller->addSeparator();
   controller->addAction(actResetPeakValue);
+  controller->addAction(actLogLiveValues);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction(actAbout);

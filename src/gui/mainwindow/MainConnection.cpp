@@ -44,6 +44,7 @@ void TmSetUp::ZarnoConnect() {
     return;
   }
   SelectOfflineVersion(Zarno->SwVersion());
+  LiveConnectionStarted();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   Zarno->NumMaxChannels = kChannelCount;
   UpdateHardwareTypeParts();
@@ -62,6 +63,7 @@ void TmSetUp::RefuseDevice(const QString& text) {
 void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
   Reconnector->Disconnected();
+  LiveConnectionEnded();
   sbMain->SetPanelText(spSwVersion, "");
   RefreshForDevice();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
@@ -70,6 +72,7 @@ void TmSetUp::ZarnoDisconnect() {
 }
 
 void TmSetUp::ZarnoObjectChanged(uint16_t id) {
+  if (LiveObjectChanged(id)) return;
   switch (id) {
     case idThreeLvLPassword:
     case idPassword:
@@ -91,6 +94,8 @@ void TmSetUp::ZarnoTimerTimer() {
 }
 
 void TmSetUp::UpdateHardwareTypeParts() {
+  BuildSensorList();
+  LayoutDiodes();
   actTwoSensorsMode->setChecked(Zarno->ZarnoMode() == 1);
   sbMain->update();
 }

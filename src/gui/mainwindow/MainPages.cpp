@@ -54,9 +54,11 @@ void TmSetUp::CreatePages() {
   tsOptions = AddPage(PCTRL, "tsOptions", "&Outputs options");
   tsCAN = AddPage(PCTRL, "tsCAN", "&CAN params");
 
+  CreateLiveView(central, layout);  // the meters and lamps above the charts
   layout->addWidget(PCtrlCharts, 1);
   layout->addWidget(PCTRL, 1);
   setCentralWidget(central);
+  Bridge12PlaceModeGroups();
 }
 
 void TmSetUp::BringPageToFront(int activatePage) {
