@@ -127,13 +127,14 @@ void TVrMeter::paintEvent(QPaintEvent*) {
   }
   painter.setPen(Qt::white);
   const double lineHeight = metrics.height();
-  double y = pivot_.y() - radius_ * 0.62;
+  double y = pivot_.y() - radius_ * 0.6;
   for (const QString& line : captionLines_) {
     painter.drawText(QRectF(0, y, width(), lineHeight), Qt::AlignHCenter, line);
     y += lineHeight;
   }
   painter.setPen(QPen(needleColor_, 2));
-  painter.drawLine(PointAt(AngleOf(position_), radius_ * 0.3),
+  // From above the caption to the scale, so that the caption stays readable.
+  painter.drawLine(PointAt(AngleOf(position_), radius_ * 0.66),
                    PointAt(AngleOf(position_), radius_ - 2));
 }
 

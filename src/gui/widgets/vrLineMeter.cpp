@@ -137,7 +137,8 @@ void TvrLineMeter::paintEvent(QPaintEvent*) {
   const int cx = layout_.CentreX;
   if (ShowRegions) {
     for (const TvrRegion& region : regions_) {
-      if (!region.Visible) continue;
+      // A band whose end lies below its start (limits set the wrong way round) is empty.
+      if (!region.Visible || region.ToValue <= region.FromValue) continue;
       const int y1 = LineMeterY(scale_, height(), region.ToValue);
       const int y2 = LineMeterY(scale_, height(), region.FromValue);
       painter.fillRect(QRect(QPoint(cx - scale_.HeightMin, y1), QPoint(cx - 1, y2 - 1)),
