@@ -1,8 +1,11 @@
 // Program entry of the desktop program. Besides the ordinary start:
 //   FILE  a parameter file opened once the window is shown (exactly one, or none is);
 //   --demo [--kind 20|2|3] [--firmware N]  connect at once to the built-in simulator;
-//   --grab FILE [--grab-dialog setup|about] [--grab-delay MS]  (hidden) save a picture of
-//     the window or the open dialog after a while and end, for the screenshots script.
+//   --grab FILE [--grab-dialog setup|about|record] [--grab-delay MS] [--grab-page
+//     analyzer|history] [--grab-cylinder N]  (hidden) save a picture of the window or the
+//     open dialog after a while and end, for the screenshots script; "record" records the
+//     first sensor into the suggested file, "--grab-cylinder" makes the knocking meter
+//     follow that cylinder.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -43,6 +46,8 @@ struct TOptions {
   QString GrabFile;
   QString GrabDialog;
   int GrabDelayMs = 1500;
+  QString GrabPage;
+  int GrabCylinder = 0;
   QStringList Arguments;
 };
 
@@ -56,10 +61,12 @@ TOptions ParseOptions(const QApplication& app) {
   QCommandLineOption grab("grab", "Save a picture and end.", "file");
   QCommandLineOption grabDialog("grab-dialog", "Picture of a dialog: setup or about.", "name");
   QCommandLineOption grabDelay("grab-delay", "Milliseconds before the picture.", "ms", "1500");
-  for (QCommandLineOption* hidden : {&grab, &grabDialog, &grabDelay}) {
+  QCommandLineOption grabPage("grab-page", "Chart page in front: analyzer or history.", "page");
+  QCommandLineOption grabCylinder("grab-cylinder", "Knocking meter on this cylinder.", "n", "0");
+  for (QCommandLineOption* hidden : {&grab, &grabDialog, &grabDelay, &grabPage, &grabCylinder}) {
     hidden->setFlags(QCommandLineOption::HiddenFromHelp);
   }
-  parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay});
+  parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, grabCylinder});
   parser.addPositionalArgument("file", "Parameter file to open.", "[file]");
   parser.process(app);
 
@@ -70,6 +77,8 @@ TOptions ParseOptions(const QApplication& app) {
   options.GrabFile = parser.value(grab);
   options.GrabDialog = parser.value(grabDialog);
   options.GrabDelayMs = parser.value(grabDelay).toInt();
+  options.GrabPage = parser.value(grabPage);
+  options.GrabCylinder = parser.value(grabCylinder).toInt();
   options.Arguments = parser.positionalArguments();
   try {
     sim::ValidateOptions(options.Simulator);
@@ -149,7 +158,15 @@ int main(int argc, char* argv[]) {
         QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actOpenDirect, &QAction::trigger);
       } else if (options.GrabDialog == "about") {
         QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actAbout, &QAction::trigger);
+      } else if (options.GrabDialog == "record") {
+        mainWindow.SoundRecorder->OnChooseFile = nullptr;  // the suggested file, no dialog
+        QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.bStartSound, &QPushButton::click);
       }
+      if (options.GrabPage == "history")
+        mainWindow.PCtrlCharts->setCurrentWidget(mainWindow.tsHistory);
+      if (options.GrabCylinder > 0)
+        QTimer::singleShot(0, &mainWindow,
+                           [&] { mainWindow.iPlotClickChannel(options.GrabCylinder); });
       result = app.exec();
     }
     instance.OnActivate = nullptr;

@@ -89,7 +89,8 @@ void TmSetUp::StopLiveLog() {
 }
 
 void TmSetUp::WriteLiveLogRow() {
-  if (!LiveLog->IsOpen()) return;
+  // Only answers of the controller: the values cleared at a disconnect are none.
+  if (!LiveLog->IsOpen() || !Zarno->IsConnected()) return;
   if (LiveLog->WriteRow(*Zarno, TLogClock::now())) return;
   // The log ends; polling goes on.
   StopLiveLog();

@@ -17,7 +17,7 @@ namespace {
 constexpr double kPlotMinute = 60;  // seconds shown on the time axis
 constexpr int kPlotBuffer = 1024;   // points kept per plot channel
 constexpr int kMaxLegendRows = 8;
-constexpr int kTopRowHeight = 132;
+constexpr int kTopRowHeight = 120;
 
 // A trace colour per cylinder channel, distinct on white.
 const QColor kTraceColors[kChannelCount] = {
@@ -67,6 +67,8 @@ double TmSetUp::PlotNow() {
 
 void TmSetUp::CreateLiveView(QWidget* parent, QBoxLayout* layout) {
   layout->addWidget(CreateMeterPanels(parent));
+  // The charts shrink with the window: its smallest size is the rule, not their content.
+  PCtrlCharts->setMinimumHeight(100);
   CreateAnalyzerPage();
   CreateHistoryPage();
   InitPlotChannels();

@@ -2,6 +2,8 @@
 // meter, and sound recording with its sensor choice, length and start button. The
 // recording itself is the core's recorder; the window lends it the file dialog, the
 // recording window and the pause of the live view.
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -17,6 +19,7 @@ namespace {
 constexpr int kAllLine = 0;
 constexpr int kSelLine = 1;
 constexpr int kFirstSensorLine = 2;
+constexpr int kLinkIdleWaitMs = 5000;  // longer than a read with all its repeats
 
 }  // namespace
 
@@ -129,6 +132,14 @@ std::optional<std::string> TmSetUp::ChooseSoundFile(const std::string& suggested
 void TmSetUp::BeforeRecording() {
   ZarnoTimer->stop();
   Zarno->Queue().Clear();
+  // A poll read may still be under way, and the link does one thing at a time: the
+  // stream could not start before it ends.
+  QElapsedTimer waited;
+  waited.start();
+  QEventLoop loop;
+  while (Zarno->IsConnected() && Zarno->Comm().Busy() && waited.elapsed() < kLinkIdleWaitMs) {
+    loop.processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::ExcludeUserInputEvents, 20);
+  }
   vrmZarnoRegOutput->SetPosition(0);
   vrmKnockingIntensity->SetPosition(0);
   stKnockingMax->setText(QString::asprintf("%.0f %%", 0.0));
