@@ -100,6 +100,7 @@ class LiveViewTest : public QObject {
   void RecordingFromTheDesktop();
   void LiveValuesLoggedUntilDisconnect();
   void UnwritableLogSaysWhyAndPollingGoesOn();
+  void HistoryPausesExportsAndSavesAPicture();
 };
 
 void LiveViewTest::StatisticsShown_data() {
@@ -155,6 +156,9 @@ void LiveViewTest::ChannelStatesColourLabelsAndTraces() {
   QVERIFY(!w.iPlot->legend->hasItemWithPlottable(w.iPlot->graph(3)));
   QVERIFY(w.iPlot->graph(1)->data()->size() > 0);
   QCOMPARE(w.iPlot->graph(3)->data()->size(), 0);  // not analysed: no points
+
+  w.ChannelDeselected(1);  // the trace breaks at once
+  QVERIFY(std::isnan((w.iPlot->graph(1)->data()->constEnd() - 1)->value));
 
   w.iPlotClickChannel(2);  // the knocking meter follows channel 2 (60 %)
   QTRY_COMPARE(w.vrmKnockingIntensity->Position(), 60.0);
@@ -305,6 +309,13 @@ void LiveViewTest::OutOfRangeLiveValuesStayInsideTheWidgets() {
     QVERIFY2(lamp->Lit(), qPrintable(lamp->objectName()));
   }
   QCOMPARE(TextColour(w.lblCh[0]), QColor(Qt::red));
+  // The regulation output and every visible analysed channel; at most eight rows.
+  int entries = 0;
+  for (int i = 0; i <= kChannelCount; ++i) {
+    entries += w.iPlot->legend->hasItemWithPlottable(w.iPlot->graph(i)) ? 1 : 0;
+  }
+  QCOMPARE(entries, 1 + shownCount);
+  QCOMPARE(w.iPlot->legend->rowCount(), std::min(8, 1 + shownCount));
   for (QWidget* page : {w.tsAnalyzer, w.tsHistory}) {
     w.PCtrlCharts->setCurrentWidget(page);
     QVERIFY(!w.grab().isNull());  // paints without trouble
@@ -432,6 +443,42 @@ void LiveViewTest::UnwritableLogSaysWhyAndPollingGoesOn() {
   const int points = w.iPlot->graph(0)->data()->size();
   QTRY_VERIFY(w.iPlot->graph(0)->data()->size() > points);  // still polling
   QVERIFY(w.Zarno->IsConnected());
+}
+
+void LiveViewTest::HistoryPausesExportsAndSavesAPicture() {
+  TLiveRig rig({0x3, 2, {51, 102}});
+  QVERIFY(rig.Settled());
+  TmSetUp& w = *rig.Window;
+  w.PCtrlCharts->setCurrentWidget(w.tsHistory);
+  const QCPRange live = w.iPlot->xAxis->range();
+  w.actPlotPause->trigger();
+  const QCPRange lookedBack(live.lower - 30, live.upper - 30);  // as a drag would
+  w.iPlot->xAxis->setRange(lookedBack);
+  const int points = w.iPlot->graph(1)->data()->size();
+  QTRY_VERIFY(w.iPlot->graph(1)->data()->size() > points + 2);  // data keeps arriving
+  QCOMPARE(w.iPlot->xAxis->range(), lookedBack);
+  w.actPlotPause->trigger();  // back to the live minute
+  QVERIFY(w.iPlot->xAxis->range().upper >= live.upper);
+  QCOMPARE(w.iPlot->xAxis->range().size(), 60.0);
+
+  QTemporaryDir folder;
+  w.actClose->trigger();
+  QTRY_VERIFY(!w.Zarno->IsConnected());
+  const QString csv = folder.filePath("history.csv");
+  QVERIFY(w.ExportPlotHistory(csv));
+  const QStringList lines = TextOf(csv).split('\n', Qt::SkipEmptyParts);
+  QVERIFY(lines[0].startsWith("time,Reg.,Anal.cyl. 01,Anal.cyl. 02,Anal.cyl. 03,"));
+  // A row per moment: the knock values of both channels share theirs, the regulation
+  // output has its own (unless it came within the same millisecond).
+  const int knockRows = w.iPlot->graph(1)->data()->size();
+  QVERIFY(lines.size() >= 1 + knockRows);
+  QVERIFY(lines.size() <= 1 + knockRows + w.iPlot->graph(0)->data()->size());
+  QCOMPARE(lines.filter(",20.0,40.0,").size(), knockRows);
+  QVERIFY(!w.ExportPlotHistory("/nonexistent-folder/history.csv"));
+
+  const QString png = folder.filePath("history.png");
+  QVERIFY(w.SavePlotPicture(png));
+  QVERIFY(!QImage(png).isNull());
 }
 
 QTEST_MAIN(LiveViewTest)

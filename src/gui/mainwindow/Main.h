@@ -4,6 +4,7 @@
 // events there.
 #pragma once
 
+#include <qcustomplot.h>
 #include <QAction>
 #include <QActionGroup>
 #include <QBoxLayout>
@@ -21,7 +22,6 @@
 #include <array>
 #include <memory>
 #include <optional>
-#include <qcustomplot.h>
 
 #include "AppPaths.h"
 #include "LiveLog.h"
@@ -178,6 +178,10 @@ class TmSetUp : public QMainWindow {
   void UpdateRecordLengthEnabled();
   std::optional<std::string> ChooseSoundFile(const std::string& suggested);
   void WriteLiveLogRow();
+  // A save dialog run by the window's runner; empty when cancelled.
+  QString AskSaveFile(const QString& caption, const QString& filter, const QString& suffix);
+  void SaveThroughDialog(const QString& caption, const QString& filter, const QString& suffix,
+                         const std::function<bool(const QString&)>& save);
   void ReportLiveLogFailure();
   void Bridge12PlaceModeGroups();  // MainBridge12.cpp until the configuration pages land
 

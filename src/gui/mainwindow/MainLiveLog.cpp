@@ -39,21 +39,32 @@ void TmSetUp::CreateLiveActions() {
   actSavePicture = new QAction("Save picture...", this);
   actSavePicture->setObjectName("actSavePicture");
   connect(actSavePicture, &QAction::triggered, this, [this] {
-    const QString file =
-        QFileDialog::getSaveFileName(this, "Save picture", QString(), "PNG picture (*.png)");
-    if (!file.isEmpty() && !SavePlotPicture(file)) {
-      Notice(QMessageBox::Warning, "Warning", "The picture could not be saved:\n" + file);
-    }
+    SaveThroughDialog("Save picture", "PNG picture (*.png)", "png",
+                      [this](const QString& file) { return SavePlotPicture(file); });
   });
   actExportHistory = new QAction("Export history...", this);
   actExportHistory->setObjectName("actExportHistory");
   connect(actExportHistory, &QAction::triggered, this, [this] {
-    const QString file =
-        QFileDialog::getSaveFileName(this, "Export history", QString(), "CSV file (*.csv)");
-    if (!file.isEmpty() && !ExportPlotHistory(file)) {
-      Notice(QMessageBox::Warning, "Warning", "The history could not be exported:\n" + file);
-    }
+    SaveThroughDialog("Export history", "CSV file (*.csv)", "csv",
+                      [this](const QString& file) { return ExportPlotHistory(file); });
   });
+}
+
+QString TmSetUp::AskSaveFile(const QString& caption, const QString& filter, const QString& suffix) {
+  QFileDialog dialog(this, caption, env_.Paths.ProgramFolder, filter);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setDefaultSuffix(suffix);
+  if (env_.Runner->Exec(dialog) != QDialog::Accepted) return {};
+  return dialog.selectedFiles().value(0);
+}
+
+void TmSetUp::SaveThroughDialog(const QString& caption, const QString& filter,
+                                const QString& suffix,
+                                const std::function<bool(const QString&)>& save) {
+  const QString file = AskSaveFile(caption, filter, suffix);
+  if (!file.isEmpty() && !save(file)) {
+    Notice(QMessageBox::Warning, "Warning", "The file could not be written:\n" + file);
+  }
 }
 
 void TmSetUp::actLogLiveValuesExecute() {
@@ -62,12 +73,8 @@ void TmSetUp::actLogLiveValuesExecute() {
     return;
   }
   actLogLiveValues->setChecked(false);
-  QFileDialog dialog(this, "Log live values", env_.Paths.ProgramFolder, "CSV file (*.csv)");
-  dialog.setObjectName("LiveLogDialog");
-  dialog.setAcceptMode(QFileDialog::AcceptSave);
-  dialog.setDefaultSuffix("csv");
-  if (env_.Runner->Exec(dialog) != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-  StartLiveLog(dialog.selectedFiles().front());
+  const QString file = AskSaveFile("Log live values", "CSV file (*.csv)", "csv");
+  if (!file.isEmpty()) StartLiveLog(file);
 }
 
 bool TmSetUp::StartLiveLog(const QString& fileName) {

@@ -480,6 +480,7 @@ void TmSetUp::SelectionChanged() {
   seAnalysedCylinder->setMaximum(CylinderCountValue());
   AnalysedCylinder = std::min(AnalysedCylinder, seAnalysedCylinder->maximum());
   iPlot->legend->setWrap(ClampDisplayCount(kMaxLegendRows, Zarno->NumMaxChannels));
+  iPlot->legend->setFillOrder(QCPLayoutGrid::foRowsFirst, true);  // the entries there rewrap
   const int n = ClampDisplayCount(Zarno->CylinderCount(), Zarno->NumMaxChannels);
   for (int i = n + 1; i <= kChannelCount; ++i) vrSpectrum->SetValue(i - 1, 0);
   RefreshChannels();

@@ -79,7 +79,10 @@ void TVrScope::paintEvent(QPaintEvent*) {
     const int y = i * height() / kDivisionsY;
     painter.drawLine(0, y, width(), y);
   }
-  const int back = std::min(TriggerStart(), static_cast<int>(filled_));
+  // A triggered screen starts one division before the edge, so that the rise shows.
+  int back = TriggerStart();
+  if (back != window_) back += window_ / kDivisionsX;
+  back = std::min(back, static_cast<int>(filled_));
   const double division = height() / static_cast<double>(kDivisionsY);
   Trace(back, &TSample::Sound, kSoundPerDivision, height() / 2.0 - division, soundPoints_);
   Trace(back, &TSample::Sync, 1, height() - division / 2, syncPoints_);
