@@ -168,7 +168,8 @@ class TmSetUp : public QMainWindow {
   void LiveConnectionEnded();
   void AppendPlotPoint(int channel, double time, double value);
   void ScrollTimeAxis(double now);
-  void QueuePlotReplot();
+  // Points only: the axes and the legend stay, only the traces and marks are drawn anew.
+  void QueuePlotReplot(bool pointsOnly = false);
   void ShowPlotCursor(const QPoint& position);
   void ShowPlotMenu(const QPoint& position);
   void AddPlotGaps(double time);
@@ -195,6 +196,8 @@ class TmSetUp : public QMainWindow {
   double recordingStart_ = 0;
   bool plotPaused_ = false;
   bool plotDirty_ = false;  // points arrived since the last replot
+  bool plotFullReplot_ = true;
+  bool plotReplotQueued_ = false;
 
  public:
   QAction* actOpenDirect;

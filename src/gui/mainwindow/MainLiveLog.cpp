@@ -10,7 +10,6 @@
 #include <map>
 
 #include "Main.h"
-#include "StatusPanels.h"
 #include "TextCodec.h"
 
 namespace kalvist {

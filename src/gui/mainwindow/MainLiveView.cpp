@@ -8,13 +8,13 @@
 #include <cmath>
 
 #include "Main.h"
-#include "StatusPanels.h"
 
 namespace kalvist {
 
 namespace {
 
 constexpr double kPlotMinute = 60;  // seconds shown on the time axis
+constexpr double kScrollStep = 1;   // the time axis moves by whole seconds
 constexpr int kPlotBuffer = 1024;   // points kept per plot channel
 constexpr int kMaxLegendRows = 8;
 constexpr int kTopRowHeight = 120;
@@ -226,6 +226,7 @@ void TmSetUp::CreateHistoryPage() {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(iPlot);
   iPlot->setNotAntialiasedElements(QCP::aeAll);
+  iPlot->layer("main")->setMode(QCPLayer::lmBuffered);  // traces and marks alone redrawn
   iPlot->setPlottingHint(QCP::phFastPolylines, true);
   QFont small = iPlot->font();
   small.setPointSize(7);
@@ -393,7 +394,7 @@ void TmSetUp::RegulationOutputArrived() {
   if (Zarno->IsConnected()) {
     AppendPlotPoint(0, PlotNow(), Zarno->RegulationOutput());
     // The last answer of a poll whose values reach the plot: one replot for them all.
-    QueuePlotReplot();
+    QueuePlotReplot(true);
   }
   vrmZarnoRegOutput->SetPosition(Zarno->RegulationOutput());
   WriteLiveLogRow();
@@ -534,18 +535,40 @@ void TmSetUp::AddPlotGaps(double time) {
 
 void TmSetUp::ScrollTimeAxis(double now) {
   if (plotPaused_) return;
-  const double upper = std::max(now, timeAxisStart_ + kPlotMinute);
+  // The live minute ends at the current time, rounded up to the next step; in the first
+  // minute it starts at the connection. Between steps the axis (and so the layout)
+  // stays, and a replot needs to draw the traces only.
+  const double upper = std::max(now + kScrollStep, timeAxisStart_ + kPlotMinute);
+  const QCPRange range = iPlot->xAxis->range();
+  if (range.upper >= now && range.upper <= upper && std::abs(range.size() - kPlotMinute) < 1e-6) {
+    return;
+  }
   iPlot->xAxis->setRange(upper - kPlotMinute, upper);
+  plotFullReplot_ = true;
 }
 
-void TmSetUp::QueuePlotReplot() {
+void TmSetUp::QueuePlotReplot(bool pointsOnly) {
+  plotFullReplot_ |= !pointsOnly;
   // A page not in front is drawn when it comes to the front.
   if (PCtrlCharts->currentWidget() != tsHistory || !iPlot->isVisible()) {
     plotDirty_ = true;
     return;
   }
   plotDirty_ = false;
-  iPlot->replot(QCustomPlot::rpQueuedReplot);
+  if (plotReplotQueued_) return;
+  plotReplotQueued_ = true;
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        plotReplotQueued_ = false;
+        if (plotFullReplot_) {
+          plotFullReplot_ = false;
+          iPlot->replot();
+        } else {
+          iPlot->layer("main")->replot();
+        }
+      },
+      Qt::QueuedConnection);
 }
 
 }  // namespace kalvist
