@@ -535,14 +535,16 @@ void TmSetUp::AddPlotGaps(double time) {
 
 void TmSetUp::ScrollTimeAxis(double now) {
   if (plotPaused_) return;
-  // The live minute ends at the current time, rounded up to the next step; in the first
-  // minute it starts at the connection. Between steps the axis (and so the layout)
-  // stays, and a replot needs to draw the traces only.
-  const double upper = std::max(now + kScrollStep, timeAxisStart_ + kPlotMinute);
+  // The live minute: in the first minute from the connection on, later up to the current
+  // time rounded up to the next step. Between steps the axis (and so the layout) stays,
+  // and a replot needs to draw the traces only.
   const QCPRange range = iPlot->xAxis->range();
-  if (range.upper >= now && range.upper <= upper && std::abs(range.size() - kPlotMinute) < 1e-6) {
-    return;
-  }
+  const double firstUpper = timeAxisStart_ + kPlotMinute;
+  const bool live = std::abs(range.size() - kPlotMinute) < 1e-6 &&
+                    ((std::abs(range.upper - firstUpper) < 1e-6 && now <= firstUpper) ||
+                     (range.upper >= now && range.upper <= now + kScrollStep));
+  if (live) return;
+  const double upper = std::max(now + kScrollStep, firstUpper);
   iPlot->xAxis->setRange(upper - kPlotMinute, upper);
   plotFullReplot_ = true;
 }
