@@ -5,7 +5,7 @@
 //     analyzer|history] [--grab-cylinder N]  (hidden) save a picture of the window or the
 //     open dialog after a while and end, for the screenshots script; "record" records the
 //     first sensor into the suggested file, "--grab-cylinder" makes the knocking meter
-//     follow that cylinder.
+//     follow that cylinder, "--grab-knocking" waits for the engine to knock.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -48,6 +48,7 @@ struct TOptions {
   int GrabDelayMs = 1500;
   QString GrabPage;
   int GrabCylinder = 0;
+  bool GrabKnocking = false;
   QStringList Arguments;
 };
 
@@ -63,10 +64,13 @@ TOptions ParseOptions(const QApplication& app) {
   QCommandLineOption grabDelay("grab-delay", "Milliseconds before the picture.", "ms", "1500");
   QCommandLineOption grabPage("grab-page", "Chart page in front: analyzer or history.", "page");
   QCommandLineOption grabCylinder("grab-cylinder", "Knocking meter on this cylinder.", "n", "0");
-  for (QCommandLineOption* hidden : {&grab, &grabDialog, &grabDelay, &grabPage, &grabCylinder}) {
+  QCommandLineOption grabKnocking("grab-knocking", "The picture once the engine knocks.");
+  for (QCommandLineOption* hidden :
+       {&grab, &grabDialog, &grabDelay, &grabPage, &grabCylinder, &grabKnocking}) {
     hidden->setFlags(QCommandLineOption::HiddenFromHelp);
   }
-  parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, grabCylinder});
+  parser.addOptions(
+      {demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, grabCylinder, grabKnocking});
   parser.addPositionalArgument("file", "Parameter file to open.", "[file]");
   parser.process(app);
 
@@ -79,6 +83,7 @@ TOptions ParseOptions(const QApplication& app) {
   options.GrabDelayMs = parser.value(grabDelay).toInt();
   options.GrabPage = parser.value(grabPage);
   options.GrabCylinder = parser.value(grabCylinder).toInt();
+  options.GrabKnocking = parser.isSet(grabKnocking);
   options.Arguments = parser.positionalArguments();
   try {
     sim::ValidateOptions(options.Simulator);
@@ -90,9 +95,28 @@ TOptions ParseOptions(const QApplication& app) {
 }
 
 // Saves a picture of the open dialog, or else of `window`, and ends the program.
+// Saves the picture once the engine knocks (the lamp is lit), or after `waitMs` at most.
+void GrabWhenKnocking(const TOptions& options, TmSetUp* const& window, int waitMs) {
+  if (window != nullptr && !window->ledKnocking->Lit() && waitMs > 0) {
+    constexpr int kLookMs = 50;
+    QTimer::singleShot(kLookMs, [&options, &window, waitMs] {
+      GrabWhenKnocking(options, window, waitMs - kLookMs);
+    });
+    return;
+  }
+  if (window == nullptr || !window->grab().save(options.GrabFile)) {
+    std::cerr << "kalvist: no picture saved\n";
+  }
+  QCoreApplication::exit(0);
+}
+
 void ScheduleGrab(const TOptions& options, TmSetUp* const& window) {
   if (options.GrabFile.isEmpty()) return;
   QTimer::singleShot(options.GrabDelayMs, [&options, &window] {
+    if (options.GrabKnocking) {
+      GrabWhenKnocking(options, window, 30000);
+      return;
+    }
     QWidget* target = QApplication::activeModalWidget();
     if (target == nullptr) target = window;
     if (target == nullptr || !target->grab().save(options.GrabFile)) {
