@@ -16,7 +16,6 @@ class TVrLamp : public QWidget {
 
   bool Lit() const { return lit_; }
   void SetLit(bool lit);
-  QColor LitColor() const { return litColor_; }
   // What the lamp shows now: its lit colour, or black.
   QColor ShownColor() const { return lit_ ? litColor_ : QColor(Qt::black); }
   QString Caption() const { return caption_; }

@@ -31,25 +31,6 @@ void TVrMeter::SetPosition(double value) {
   if (OnChange) OnChange(*this);
 }
 
-void TVrMeter::SetRange(double min, double max) {
-  min_ = min;
-  max_ = std::max(max, min + 1e-9);
-  position_ = std::clamp(position_, min_, max_);
-  Relayout();
-  update();
-}
-
-void TVrMeter::SetTicks(int ticks) {
-  ticks_ = std::max(1, ticks);
-  Relayout();
-  update();
-}
-
-void TVrMeter::SetNeedleColor(const QColor& color) {
-  needleColor_ = color;
-  update();
-}
-
 void TVrMeter::SetZoneColors(const QColor& zone1, const QColor& zone2, const QColor& zone3) {
   zoneColors_ = {zone1, zone2, zone3};
   update();

@@ -22,17 +22,11 @@ class TVrMeter : public QWidget {
   double Position() const { return position_; }
   // Kept within the range; a value that is no number counts as the minimum.
   void SetPosition(double value);
-  double Min() const { return min_; }
-  double Max() const { return max_; }
-  void SetRange(double min, double max);
-  void SetTicks(int ticks);
-  void SetNeedleColor(const QColor& color);
   void SetZoneColors(const QColor& zone1, const QColor& zone2, const QColor& zone3);
   // Zone 1 spans `size1` from the minimum, zone 2 the next `size2`, zone 3 the rest;
   // both change in one repaint.
   void SetZones(double size1, double size2);
   double ZoneSize(int zone) const { return zoneSizes_.at(static_cast<size_t>(zone - 1)); }
-  QColor ZoneColor(int zone) const { return zoneColors_.at(static_cast<size_t>(zone - 1)); }
   // Lines separated by "|".
   void SetCaption(const QString& caption);
   QString Caption() const { return caption_; }

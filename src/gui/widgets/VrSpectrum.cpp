@@ -41,12 +41,6 @@ void TVrSpectrum::SetZones(double size1, double size2) {
   update();
 }
 
-void TVrSpectrum::SetZoneColors(int zone, const TSpectrumZoneColors& colors) {
-  zoneColors_.at(static_cast<size_t>(zone - 1)) = colors;
-  RenderBars();
-  update();
-}
-
 void TVrSpectrum::SetBarWidth(int width) {
   barWidth_ = std::max(1, width);
   RenderBars();

@@ -21,17 +21,12 @@ class TVrSpectrum : public QWidget {
   explicit TVrSpectrum(int columns, QWidget* parent = nullptr);
 
   int Columns() const { return static_cast<int>(values_.size()); }
-  double Max() const { return max_; }
   // Kept within 0..Max; a column outside the spectrum is ignored.
   void SetValue(int column, double value);
   double Value(int column) const { return values_.at(static_cast<size_t>(column)); }
   // Zone 1 spans `size1` from 0, zone 2 the next `size2`, zone 3 the rest; one repaint.
   void SetZones(double size1, double size2);
   double ZoneSize(int zone) const { return zoneSizes_.at(static_cast<size_t>(zone - 1)); }
-  void SetZoneColors(int zone, const TSpectrumZoneColors& colors);
-  const TSpectrumZoneColors& ZoneColors(int zone) const {
-    return zoneColors_.at(static_cast<size_t>(zone - 1));
-  }
   void SetBarWidth(int width);
   int BarWidth() const { return barWidth_; }
   // The column's horizontal extent in this widget.

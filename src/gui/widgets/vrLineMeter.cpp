@@ -95,12 +95,6 @@ void TvrLineMeter::SetRegionRange(int index, double fromValue, double toValue) {
   update();
 }
 
-void TvrLineMeter::SetMarker(TMarker marker, const TVrLiniarIndicator& indicator) {
-  markers_[marker] = indicator;
-  TrackPeaks();
-  update();
-}
-
 void TvrLineMeter::SetMarkerValue(TMarker marker, double value) {
   markers_[marker].Value = value;
   TrackPeaks();

@@ -78,8 +78,6 @@ class TvrLineMeter : public QWidget {
   const TvrRegion& Region(int index) const { return regions_.at(static_cast<size_t>(index)); }
   void SetRegion(int index, const TvrRegion& region);
   void SetRegionRange(int index, double fromValue, double toValue);
-  const TVrLiniarIndicator& Marker(TMarker marker) const { return markers_[marker]; }
-  void SetMarker(TMarker marker, const TVrLiniarIndicator& indicator);
   // Every change of a marker's value raises PeakMax to Value or lowers PeakMin to it.
   void SetMarkerValue(TMarker marker, double value);
   double MarkerValue(TMarker marker) const { return markers_[marker].Value; }
