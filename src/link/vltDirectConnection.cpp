@@ -19,6 +19,10 @@ TvltDirectConnection::TvltDirectConnection(IMainThread& mainThread,
 }
 
 TvltDirectConnection::~TvltDirectConnection() {
+  StopIoThread();
+}
+
+void TvltDirectConnection::StopIoThread() {
   if (ioThread_.joinable()) {
     ioThread_.request_stop();
     port_->Wake();

@@ -59,6 +59,11 @@ class TvltDirectConnection : public TvltCustomConnection {
   // I/O thread: the request frame is out, start receiving what answers it.
   virtual void BeginReception(uint32_t replyTimeout);
 
+  // Main thread: ends the I/O thread and closes the port without reporting it. The
+  // thread calls the virtual functions below, so every class that overrides them
+  // calls this first in its destructor, before any of its own members go.
+  void StopIoThread();
+
   // Main thread: copy the request, advance the segment counter and build the frame
   // into the send buffer.
   void BuildFrame(const TLinkRequest& request);
