@@ -3,7 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "KalvistError.h"
+
 namespace kalvist {
+namespace {
+// A negative size is the caller's fault, never the controller's: it would otherwise
+// reach the frame as a huge length.
+void RequireSize(int32_t size) {
+  if (size < 0) throw TKalvistError("Negative object size " + std::to_string(size));
+}
+}  // namespace
 
 TvltControllerOper::TvltControllerOper(IMainThread& mainThread) : mainThread_(mainThread) {}
 
@@ -46,6 +55,7 @@ bool TvltControllerOper::SendRequest() {
 }
 
 bool TvltControllerOper::ReadCommObj(uint16_t objectId, uint8_t* buffer, int32_t& size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Reading;
   readTarget_ = readStart_ = buffer;
@@ -58,6 +68,7 @@ bool TvltControllerOper::ReadCommObj(uint16_t objectId, uint8_t* buffer, int32_t
 }
 
 bool TvltControllerOper::WriteCommObj(uint16_t objectId, const uint8_t* buffer, int32_t size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Writing;
   request_.ObjectID = objectId;
@@ -80,6 +91,7 @@ bool TvltControllerOper::WriteCommObj(uint16_t objectId, const uint8_t* buffer, 
 
 bool TvltControllerOper::WriteCommObjPrefixed(uint16_t objectId, const uint8_t* buffer,
                                               uint16_t prefix, int32_t size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Writing;
   request_.ObjectID = objectId;

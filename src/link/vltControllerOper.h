@@ -31,7 +31,8 @@ class TvltControllerOper {
   void SetConnection(TvltCustomConnection* connection);
   TvltCustomConnection* Connection() const { return connection_; }
 
-  // Each returns false, and nothing happens, while the connection is busy.
+  // Each returns false, and nothing happens, while the connection is busy; a negative
+  // size throws TKalvistError.
   // ReadCommObj: `size` holds the buffer's capacity and, after result 0, the bytes read;
   // buffer and size must stay valid until the result. WriteCommObj copies the value
   // frame by frame, so `buffer` must stay valid until the result too.

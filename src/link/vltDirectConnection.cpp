@@ -105,12 +105,12 @@ void TvltDirectConnection::ClosePort() {
 
 bool TvltDirectConnection::Send(const TLinkRequest& request) {
   if (busy_) return false;
+  busy_ = true;  // until the result, even the one a closed port gives at once
   if (state_ != 1) {
     PostMessage(cmTransferDone);
     return true;
   }
   BuildFrame(request);
-  busy_ = true;
   ArmWatchdog(request.ReplyTimeout + kWatchdogMargin);
   QueueTransmit({sendBuffer_.data(), sendLength_}, CanPurge(), true, request.ReplyTimeout);
   return true;

@@ -1,12 +1,5 @@
 #include "vltZarnoComm.h"
 
-#include <bit>
-
-#include "vltSoundReader.h"
-
-// Stream samples are little-endian words, handed on in place.
-static_assert(std::endian::native == std::endian::little);
-
 namespace kalvist {
 
 TvltZarnoComm::TvltZarnoComm(IMainThread& mainThread)
@@ -182,8 +175,7 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
           return;
         }
         ++packetCounter_;
-        return FireSoundData(orSuccess, reinterpret_cast<const uint16_t*>(reply.Data + 4),
-                             (reply.Length - 6) / 2);
+        return FireSamples(reply);
       }
       if (ok && type == TSoundBlockType::Error) {
         EndSound();
@@ -256,6 +248,18 @@ void TvltZarnoComm::EndSound() {
 
 void TvltZarnoComm::FireSoundData(int result, const uint16_t* samples, int count) {
   if (OnSoundData) OnSoundData(*this, result, samples, count);
+}
+
+void TvltZarnoComm::FireSamples(const TLinkReply& block) {
+  // The samples are little-endian words behind the four header bytes; the block's last
+  // two bytes are its check.
+  const int count = (block.Length - 6) / 2;
+  const uint8_t* bytes = block.Data + 4;
+  for (int i = 0; i < count; ++i) {
+    samples_[static_cast<size_t>(i)] =
+        static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  FireSoundData(orSuccess, samples_.data(), count);
 }
 
 void TvltZarnoComm::FireStopSound(int result) {

@@ -182,7 +182,7 @@ TEST_F(LinkSystemTest, CloseDuringAnExchangeReportsTheCloseFirstThenNotConnected
   };
   std::vector<uint8_t> buffer(2);
   size = 2;
-  ASSERT_TRUE(oper->ReadWithAccess(10293, buffer.data(), size));
+  ASSERT_TRUE(oper->ReadCommObj(10293, buffer.data(), size));
   oper->CloseConnection();  // busy: takes effect when the exchange's result forms
   Await();
   EXPECT_EQ(order, (std::vector<int>{1000 + clClosed, orNotConnected}));
@@ -193,9 +193,13 @@ TEST_F(LinkSystemTest, ReadWhileClosedReportsNotConnectedAfterReturning) {
   oper->OnReadCommObjResult = [this](TvltControllerOper&, int r) { result = r; };
   std::vector<uint8_t> buffer(2);
   size = 2;
-  ASSERT_TRUE(oper->ReadWithAccess(10293, buffer.data(), size));
+  ASSERT_TRUE(oper->ReadCommObj(10293, buffer.data(), size));
   EXPECT_FALSE(result.has_value());
+  // The result is on its way: until it arrives the operator takes nothing else.
+  EXPECT_TRUE(oper->Busy());
+  EXPECT_FALSE(oper->ReadCommObj(10293, buffer.data(), size));
   EXPECT_EQ(Await(), orNotConnected);
+  EXPECT_FALSE(oper->Busy());
 }
 
 TEST_F(LinkSystemTest, OpenFailuresCarryTheirCodes) {
@@ -249,7 +253,7 @@ TEST_F(LinkSystemTest, HangUpDuringAnExchangeEndsTheOperation) {
 
 // The connection goes with its operator while its I/O thread is in the middle of an
 // exchange; the thread must be stopped before any part of the connection is gone, which
-// the sanitizer builds check. Afterwards nothing is reported and the line stays usable.
+// the sanitizer builds check. Nothing is reported afterwards.
 TEST_F(LinkSystemTest, DestroyedInTheMiddleOfAnExchangeStopsItsThreadFirst) {
   enum class Kind { Exchange, SegmentedRead, Stream };
   for (const auto& [name, kind] :

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "EventLoop.h"
+#include "KalvistError.h"
 #include "ScriptedConnection.h"
 #include "vltZarnoComm.h"
 
@@ -183,6 +184,20 @@ TEST_F(OperatorTest, CommTimeoutChangesOnlyWhileIdle) {
   oper->SetCommTimeout(50);
   ASSERT_TRUE(oper->ReadCommObj(1, buffer.data(), size));
   EXPECT_EQ(link->sent.back().ReplyTimeout, 50u);
+}
+
+TEST_F(OperatorTest, NegativeSizeIsRefusedBeforeAnythingIsSent) {
+  std::vector<uint8_t> buffer(4);
+  int32_t size = -1;
+  EXPECT_THROW(oper->ReadCommObj(1, buffer.data(), size), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObj(1, buffer.data(), -1), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -1), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -2), TKalvistError);
+  EXPECT_TRUE(link->sent.empty());
+  EXPECT_FALSE(oper->Busy());
+  // An empty value is a value: it goes out.
+  ASSERT_TRUE(oper->WriteCommObj(1, buffer.data(), 0));
+  EXPECT_EQ(link->sent.size(), 1u);
 }
 
 TEST_F(OperatorTest, BusyOperatorRefusesAndReportsNothing) {
