@@ -114,6 +114,8 @@ class TvltDirectConnection : public TvltCustomConnection {
   void RunJobs(std::stop_token stop);
   void Flood(uint32_t generation, bool purge, std::stop_token stop);
   void Transmit(const TTransmit& job);
+  // Called with the port lock held.
+  void WriteFrame(std::span<const uint8_t> frame, uint32_t timeoutMs);
   void ReadStep(std::stop_token stop);
   int WaitTimeoutMs() const;
   void EnsureIoThread();
