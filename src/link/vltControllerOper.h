@@ -67,11 +67,15 @@ class TvltControllerOper {
   void HandleWriteReply(const TLinkReply& reply);
   void StartFrame(TLinkOp op);
   bool SendRequest();
+  // The first frame of an operation; false, with the operator idle again, when refused.
+  bool SendFirstFrame();
+  // Any later frame; a refusal ends the operation with its result.
+  void SendNextFrame();
   void FinishRead(int result);
   void FinishWrite(int result);
   // Counts a failed try; true when the operation has run out of tries.
   bool TriesExhausted();
-  void SendNextSegment();
+  void PrepareNextSegment();
   void AppendReadData(const TLinkReply& reply, bool last);
 
   IMainThread& mainThread_;

@@ -70,7 +70,24 @@ void TvltZarnoComm::HandlePreludeResult(int result) {
   OnWriteCommObjResult = savedWriteResult_;
   // The operation goes ahead whatever the access write gave; a failed access shows
   // in its own result, and the next operation tries the prelude again.
-  StartPending();
+  if (!StartPending()) FailPending(orUnknownRefusal);
+}
+
+void TvltZarnoComm::FailPending(int result) {
+  const TPendingKind kind = pending_.Kind;
+  pending_.Kind = TPendingKind::None;
+  switch (kind) {
+    case TPendingKind::Read:
+      return DoReadResult(result);
+    case TPendingKind::Write:
+    case TPendingKind::WritePrefixed:
+      return DoWriteResult(result);
+    case TPendingKind::SoundSource:
+      if (OnStartSound) OnStartSound(*this, result);
+      return;
+    case TPendingKind::None:
+      return;
+  }
 }
 
 bool TvltZarnoComm::StartPending() {

@@ -95,6 +95,8 @@ class TvltZarnoComm : public TvltControllerOper {
   bool RunPrelude(const TPending& pending);
   void HandlePreludeResult(int result);
   bool StartPending();
+  // Ends the operation behind the prelude, which could not start, with `result`.
+  void FailPending(int result);
 
   std::unique_ptr<TvltCustomConnection> connection_;
   TPending pending_;
