@@ -622,9 +622,8 @@ int RunDiff(const TFileOptions& options, const TSessionOptions& sessionOptions, 
   std::optional<TControllerLayout> controller;
   if (options.A == kController || options.B == kController) {
     session = std::make_unique<TCliSession>(sessionOptions);
-    if (const int opened = session->Open(); opened != exOk) {
-      return opened == exNoDevice ? exNoDevice : kDiffTrouble;
-    }
+    // diff's own status: a controller it cannot reach is trouble like a missing file.
+    if (session->Open() != exOk) return kDiffTrouble;
     controller = ControllerLayout(*session);
     if (!controller) return kDiffTrouble;
   } else {

@@ -3,7 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "KalvistError.h"
+
 namespace kalvist {
+namespace {
+// A negative size is the caller's fault, never the controller's: it would otherwise
+// reach the frame as a huge length.
+void RequireSize(int32_t size) {
+  if (size < 0) throw TKalvistError("Negative object size " + std::to_string(size));
+}
+}  // namespace
 
 TvltControllerOper::TvltControllerOper(IMainThread& mainThread) : mainThread_(mainThread) {}
 
@@ -45,7 +54,24 @@ bool TvltControllerOper::SendRequest() {
   return connection_ && connection_->Send(request_);
 }
 
+bool TvltControllerOper::SendFirstFrame() {
+  if (SendRequest()) return true;
+  state_ = TOperState::Idle;  // refused: the operation never began
+  return false;
+}
+
+void TvltControllerOper::SendNextFrame() {
+  // Only a connection taken over in between refuses; the operation ends then.
+  if (SendRequest()) return;
+  if (state_ == TOperState::Reading) {
+    FinishRead(orUnknownRefusal);
+  } else {
+    FinishWrite(orUnknownRefusal);
+  }
+}
+
 bool TvltControllerOper::ReadCommObj(uint16_t objectId, uint8_t* buffer, int32_t& size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Reading;
   readTarget_ = readStart_ = buffer;
@@ -54,10 +80,11 @@ bool TvltControllerOper::ReadCommObj(uint16_t objectId, uint8_t* buffer, int32_t
   request_.ObjectID = objectId;
   request_.DataLength = 0;
   StartFrame(TLinkOp::ReadFirst);
-  return SendRequest();
+  return SendFirstFrame();
 }
 
 bool TvltControllerOper::WriteCommObj(uint16_t objectId, const uint8_t* buffer, int32_t size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Writing;
   request_.ObjectID = objectId;
@@ -75,11 +102,12 @@ bool TvltControllerOper::WriteCommObj(uint16_t objectId, const uint8_t* buffer, 
     writeSource_ = buffer + connection_->SegmentData();
   }
   if (request_.DataLength > 0) std::memcpy(request_.Data.data(), buffer, request_.DataLength);
-  return SendRequest();
+  return SendFirstFrame();
 }
 
 bool TvltControllerOper::WriteCommObjPrefixed(uint16_t objectId, const uint8_t* buffer,
                                               uint16_t prefix, int32_t size) {
+  RequireSize(size);
   if (Busy() || !connection_) return false;
   state_ = TOperState::Writing;
   request_.ObjectID = objectId;
@@ -100,7 +128,7 @@ bool TvltControllerOper::WriteCommObjPrefixed(uint16_t objectId, const uint8_t* 
   }
   if (first > 0) std::memcpy(request_.Data.data() + 2, buffer, static_cast<size_t>(first));
   request_.DataLength = static_cast<uint16_t>(first + 2);
-  return SendRequest();
+  return SendFirstFrame();
 }
 
 void TvltControllerOper::DoReadResult(int result) {
@@ -135,10 +163,10 @@ void TvltControllerOper::HandleTransfer(TLinkReply* reply) {
   }
   if (state_ == TOperState::ReadToSend) {
     state_ = TOperState::Reading;
-    SendRequest();
+    SendNextFrame();
   } else if (state_ == TOperState::WriteToSend) {
     state_ = TOperState::Writing;
-    SendRequest();
+    SendNextFrame();
   } else if (!Busy() && OnIdle) {
     OnIdle(*this);
   }
@@ -192,7 +220,7 @@ void TvltControllerOper::HandleReadReply(const TLinkReply& reply) {
   }
 }
 
-void TvltControllerOper::SendNextSegment() {
+void TvltControllerOper::PrepareNextSegment() {
   ++segmentCounter_;
   request_.Segment = segmentCounter_;
   const int32_t count = std::min<int32_t>(writeRemaining_, connection_->SegmentData());
@@ -202,28 +230,27 @@ void TvltControllerOper::SendNextSegment() {
   writeSource_ += count;
   writeRemaining_ -= count;
   triesLeft_ = commMaxRepeat_ + 1u;
-  SendRequest();
+  state_ = TOperState::WriteToSend;
 }
 
 void TvltControllerOper::HandleWriteReply(const TLinkReply& reply) {
   switch (reply.Code) {
     case TLinkResult::Ok:
       if (writeRemaining_ == 0) return FinishWrite(orSuccess);
-      return SendNextSegment();
+      return PrepareNextSegment();
     case TLinkResult::DeviceError:
       return FinishWrite(MapDeviceError(std::span<const uint8_t, 4>(reply.Data, 4)));
     case TLinkResult::NotOpen:
       return FinishWrite(orNotConnected);
     case TLinkResult::Timeout:
     case TLinkResult::BadReply:
+    case TLinkResult::MoreData:  // not an answer to a write: as malformed as a bad reply
+    case TLinkResult::SegmentMismatch:
       if (TriesExhausted()) {
         return FinishWrite(reply.Code == TLinkResult::Timeout ? orNoAnswer : orInvalidAnswer);
       }
       state_ = TOperState::WriteToSend;  // the same frame again; a write never restarts
       return;
-    case TLinkResult::MoreData:
-    case TLinkResult::SegmentMismatch:
-      return;  // not answers to a write; evaluation never produces them here
   }
 }
 

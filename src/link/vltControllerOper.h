@@ -31,7 +31,8 @@ class TvltControllerOper {
   void SetConnection(TvltCustomConnection* connection);
   TvltCustomConnection* Connection() const { return connection_; }
 
-  // Each returns false, and nothing happens, while the connection is busy.
+  // Each returns false, and nothing happens, while the connection is busy; a negative
+  // size throws TKalvistError.
   // ReadCommObj: `size` holds the buffer's capacity and, after result 0, the bytes read;
   // buffer and size must stay valid until the result. WriteCommObj copies the value
   // frame by frame, so `buffer` must stay valid until the result too.
@@ -66,11 +67,15 @@ class TvltControllerOper {
   void HandleWriteReply(const TLinkReply& reply);
   void StartFrame(TLinkOp op);
   bool SendRequest();
+  // The first frame of an operation; false, with the operator idle again, when refused.
+  bool SendFirstFrame();
+  // Any later frame; a refusal ends the operation with its result.
+  void SendNextFrame();
   void FinishRead(int result);
   void FinishWrite(int result);
   // Counts a failed try; true when the operation has run out of tries.
   bool TriesExhausted();
-  void SendNextSegment();
+  void PrepareNextSegment();
   void AppendReadData(const TLinkReply& reply, bool last);
 
   IMainThread& mainThread_;

@@ -19,6 +19,10 @@ TvltDirectConnection::TvltDirectConnection(IMainThread& mainThread,
 }
 
 TvltDirectConnection::~TvltDirectConnection() {
+  StopIoThread();
+}
+
+void TvltDirectConnection::StopIoThread() {
   if (ioThread_.joinable()) {
     ioThread_.request_stop();
     port_->Wake();
@@ -101,12 +105,12 @@ void TvltDirectConnection::ClosePort() {
 
 bool TvltDirectConnection::Send(const TLinkRequest& request) {
   if (busy_) return false;
+  busy_ = true;  // until the result, even the one a closed port gives at once
   if (state_ != 1) {
     PostMessage(cmTransferDone);
     return true;
   }
   BuildFrame(request);
-  busy_ = true;
   ArmWatchdog(request.ReplyTimeout + kWatchdogMargin);
   QueueTransmit({sendBuffer_.data(), sendLength_}, CanPurge(), true, request.ReplyTimeout);
   return true;
@@ -290,16 +294,26 @@ void TvltDirectConnection::Transmit(const TTransmit& job) {
     std::lock_guard lock(portMutex_);
     if (job.purge) port_->Purge();
     if (OnTrace) OnTrace(TTraceDirection::Sent, {job.frame.data(), job.length}, SteadyUs());
-    // A short frame fits the driver's buffer; a failed write shows as a reply time-out.
-    size_t written = 0;
-    const uint64_t start = SteadyMs();
-    while (written < job.length && SteadyMs() - start < job.replyTimeout) {
-      const long n = port_->Write({job.frame.data() + written, job.length - written});
-      if (n < 0) break;
-      written += static_cast<size_t>(n);
-    }
+    WriteFrame({job.frame.data(), job.length}, job.replyTimeout);
   }
   if (job.startReception) BeginReception(job.replyTimeout);
+}
+
+void TvltDirectConnection::WriteFrame(std::span<const uint8_t> frame, uint32_t timeoutMs) {
+  // A short frame fits the driver's buffer; when it does not, wait for room rather than
+  // try again at once. A write that cannot finish in time, or that a Wake interrupts
+  // (a close, a stop), shows as a reply time-out.
+  size_t written = 0;
+  const uint64_t deadline = SteadyMs() + timeoutMs;
+  while (written < frame.size()) {
+    const long n = port_->Write(frame.subspan(written));
+    if (n < 0) return;
+    written += static_cast<size_t>(n);
+    if (written == frame.size()) return;
+    const uint64_t now = SteadyMs();
+    if (now >= deadline) return;
+    if (port_->WaitWritable(static_cast<int>(deadline - now)) != TWaitResult::Writable) return;
+  }
 }
 
 void TvltDirectConnection::BeginReception(uint32_t replyTimeout) {

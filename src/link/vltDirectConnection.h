@@ -59,6 +59,11 @@ class TvltDirectConnection : public TvltCustomConnection {
   // I/O thread: the request frame is out, start receiving what answers it.
   virtual void BeginReception(uint32_t replyTimeout);
 
+  // Main thread: ends the I/O thread and closes the port without reporting it. The
+  // thread calls the virtual functions below, so every class that overrides them
+  // calls this first in its destructor, before any of its own members go.
+  void StopIoThread();
+
   // Main thread: copy the request, advance the segment counter and build the frame
   // into the send buffer.
   void BuildFrame(const TLinkRequest& request);
@@ -109,6 +114,8 @@ class TvltDirectConnection : public TvltCustomConnection {
   void RunJobs(std::stop_token stop);
   void Flood(uint32_t generation, bool purge, std::stop_token stop);
   void Transmit(const TTransmit& job);
+  // Called with the port lock held.
+  void WriteFrame(std::span<const uint8_t> frame, uint32_t timeoutMs);
   void ReadStep(std::stop_token stop);
   int WaitTimeoutMs() const;
   void EnsureIoThread();

@@ -1,12 +1,5 @@
 #include "vltZarnoComm.h"
 
-#include <bit>
-
-#include "vltSoundReader.h"
-
-// Stream samples are little-endian words, handed on in place.
-static_assert(std::endian::native == std::endian::little);
-
 namespace kalvist {
 
 TvltZarnoComm::TvltZarnoComm(IMainThread& mainThread)
@@ -77,7 +70,24 @@ void TvltZarnoComm::HandlePreludeResult(int result) {
   OnWriteCommObjResult = savedWriteResult_;
   // The operation goes ahead whatever the access write gave; a failed access shows
   // in its own result, and the next operation tries the prelude again.
-  StartPending();
+  if (!StartPending()) FailPending(orUnknownRefusal);
+}
+
+void TvltZarnoComm::FailPending(int result) {
+  const TPendingKind kind = pending_.Kind;
+  pending_.Kind = TPendingKind::None;
+  switch (kind) {
+    case TPendingKind::Read:
+      return DoReadResult(result);
+    case TPendingKind::Write:
+    case TPendingKind::WritePrefixed:
+      return DoWriteResult(result);
+    case TPendingKind::SoundSource:
+      if (OnStartSound) OnStartSound(*this, result);
+      return;
+    case TPendingKind::None:
+      return;
+  }
 }
 
 bool TvltZarnoComm::StartPending() {
@@ -182,8 +192,7 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
           return;
         }
         ++packetCounter_;
-        return FireSoundData(orSuccess, reinterpret_cast<const uint16_t*>(reply.Data + 4),
-                             (reply.Length - 6) / 2);
+        return FireSamples(reply);
       }
       if (ok && type == TSoundBlockType::Error) {
         EndSound();
@@ -256,6 +265,18 @@ void TvltZarnoComm::EndSound() {
 
 void TvltZarnoComm::FireSoundData(int result, const uint16_t* samples, int count) {
   if (OnSoundData) OnSoundData(*this, result, samples, count);
+}
+
+void TvltZarnoComm::FireSamples(const TLinkReply& block) {
+  // The samples are little-endian words behind the four header bytes; the block's last
+  // two bytes are its check.
+  const int count = (block.Length - 6) / 2;
+  const uint8_t* bytes = block.Data + 4;
+  for (int i = 0; i < count; ++i) {
+    samples_[static_cast<size_t>(i)] =
+        static_cast<uint16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  FireSoundData(orSuccess, samples_.data(), count);
 }
 
 void TvltZarnoComm::FireStopSound(int result) {

@@ -5,17 +5,19 @@
 // Main thread only.
 #pragma once
 
+#include <array>
 #include <memory>
 #include <string>
 
 #include "vltControllerOper.h"
+#include "vltSoundReader.h"
 #include "vltZarnoConnection.h"
 
 namespace kalvist {
 
 class TvltZarnoComm;
 using TSoundControl = std::function<void(TvltZarnoComm& sender, int result)>;
-// `samples` points into the connection's block buffer and is valid only during the call.
+// `samples` points into the operator's sample buffer and is valid only during the call.
 using TSoundData =
     std::function<void(TvltZarnoComm& sender, int result, const uint16_t* samples, int count)>;
 
@@ -88,10 +90,13 @@ class TvltZarnoComm : public TvltControllerOper {
   void ForceSend(uint16_t objectId);
   void EndSound();
   void FireSoundData(int result, const uint16_t* samples, int count);
+  void FireSamples(const TLinkReply& block);
   void FireStopSound(int result);
   bool RunPrelude(const TPending& pending);
   void HandlePreludeResult(int result);
   bool StartPending();
+  // Ends the operation behind the prelude, which could not start, with `result`.
+  void FailPending(int result);
 
   std::unique_ptr<TvltCustomConnection> connection_;
   TPending pending_;
@@ -109,6 +114,7 @@ class TvltZarnoComm : public TvltControllerOper {
   int failureCode_ = 0;
   uint64_t lastKeepAlive_ = 0;
   uint8_t soundSensor_ = 0;
+  std::array<uint16_t, (kMaxSoundBlock - 6) / 2> samples_{};
 };
 
 }  // namespace kalvist

@@ -11,6 +11,7 @@ TvltZarnoConnection::TvltZarnoConnection(IMainThread& mainThread, std::unique_pt
     : TvltDirectConnection(mainThread, std::move(port)) {}
 
 TvltZarnoConnection::~TvltZarnoConnection() {
+  StopIoThread();
   if (settleTimer_ != 0) MainThread().StopTimer(settleTimer_);
 }
 

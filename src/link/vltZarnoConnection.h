@@ -14,7 +14,7 @@
 
 namespace kalvist {
 
-class TvltZarnoConnection : public TvltDirectConnection {
+class TvltZarnoConnection final : public TvltDirectConnection {
  public:
   TvltZarnoConnection(IMainThread& mainThread, std::unique_ptr<ISerialPort> port);
   ~TvltZarnoConnection() override;

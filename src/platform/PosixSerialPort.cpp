@@ -15,7 +15,9 @@
 namespace kalvist {
 namespace {
 
-std::string OsReason(int error) { return std::strerror(error); }
+std::string OsReason(int error) {
+  return std::strerror(error);
+}
 
 bool ConfigureRaw19200(int fd) {
   termios tio{};
@@ -129,6 +131,18 @@ class TPosixSerialPort final : public ISerialPort {
     return TWaitResult::TimedOut;
   }
 
+  TWaitResult WaitWritable(int timeoutMs) override {
+    if (fd_ < 0) return TWaitResult::Failed;
+    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLOUT, 0}};
+    const int n = poll(fds, 2, timeoutMs);
+    if (n < 0) return errno == EINTR ? TWaitResult::Woken : TWaitResult::Failed;
+    if (fds[0].revents & POLLIN) return TWaitResult::Woken;
+    if (fds[1].revents & POLLOUT) return TWaitResult::Writable;
+    // A hang-up: the write that follows fails and says so.
+    if (fds[1].revents != 0) return TWaitResult::Writable;
+    return TWaitResult::TimedOut;
+  }
+
   void Wake() override {
     const uint64_t one = 1;
     (void)::write(wakeFd_, &one, sizeof one);
@@ -141,8 +155,12 @@ class TPosixSerialPort final : public ISerialPort {
 
 }  // namespace
 
-std::unique_ptr<ISerialPort> CreateSerialPort() { return std::make_unique<TPosixSerialPort>(); }
+std::unique_ptr<ISerialPort> CreateSerialPort() {
+  return std::make_unique<TPosixSerialPort>();
+}
 
-bool PortExists(const std::string& path) { return !path.empty() && access(path.c_str(), F_OK) == 0; }
+bool PortExists(const std::string& path) {
+  return !path.empty() && access(path.c_str(), F_OK) == 0;
+}
 
 }  // namespace kalvist

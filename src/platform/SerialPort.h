@@ -28,7 +28,7 @@ struct TOpenOutcome {
   std::string Reason;  // the operating system's reason, e.g. "Permission denied"
 };
 
-enum class TWaitResult { Woken, Readable, TimedOut, Failed };
+enum class TWaitResult { Woken, Readable, Writable, TimedOut, Failed };
 
 class ISerialPort {
  public:
@@ -52,6 +52,9 @@ class ISerialPort {
   // Waits until the port has bytes to read (when `forRead`), Wake is called, or
   // `timeoutMs` pass (-1 waits without limit).
   virtual TWaitResult Wait(bool forRead, int timeoutMs) = 0;
+  // Waits until the port takes bytes again, Wake is called, or `timeoutMs` pass. A
+  // Wake is left pending for the next Wait, which is the one it is meant for.
+  virtual TWaitResult WaitWritable(int timeoutMs) = 0;
   // Any thread: ends the current or the next Wait with Woken.
   virtual void Wake() = 0;
 };

@@ -195,7 +195,11 @@ TEST_F(LinkSystemTest, ReadWhileClosedReportsNotConnectedAfterReturning) {
   size = 2;
   ASSERT_TRUE(oper->ReadCommObj(10293, buffer.data(), size));
   EXPECT_FALSE(result.has_value());
+  // The result is on its way: until it arrives the operator takes nothing else.
+  EXPECT_TRUE(oper->Busy());
+  EXPECT_FALSE(oper->ReadCommObj(10293, buffer.data(), size));
   EXPECT_EQ(Await(), orNotConnected);
+  EXPECT_FALSE(oper->Busy());
 }
 
 TEST_F(LinkSystemTest, OpenFailuresCarryTheirCodes) {
@@ -245,6 +249,50 @@ TEST_F(LinkSystemTest, HangUpDuringAnExchangeEndsTheOperation) {
   EXPECT_TRUE(r == orNoAnswer || r == orNotConnected) << r;
   ASSERT_TRUE(loop.RunUntil([this] { return !closes.empty(); }, kWaitMs));
   EXPECT_EQ(closes.front(), clPortVanished);
+}
+
+// The connection goes with its operator while its I/O thread is in the middle of an
+// exchange; the thread must be stopped before any part of the connection is gone, which
+// the sanitizer builds check. Nothing is reported afterwards.
+TEST_F(LinkSystemTest, DestroyedInTheMiddleOfAnExchangeStopsItsThreadFirst) {
+  enum class Kind { Exchange, SegmentedRead, Stream };
+  for (const auto& [name, kind] :
+       {std::pair{"exchange", Kind::Exchange}, std::pair{"segmented read", Kind::SegmentedRead},
+        std::pair{"stream", Kind::Stream}}) {
+    SCOPED_TRACE(name);
+    TSimOptions options = Options(20);
+    options.Pace = kind == Kind::SegmentedRead;  // a hundred segments take over a second
+    options.SoundRate = 0;  // blocks as fast as they are read: the I/O thread never idles
+    Connect(options);
+    result.reset();
+    sim->AddObject(30000, 2000);
+    ASSERT_TRUE(sim->SetObject(30000, Pattern(2000)));
+    std::vector<uint8_t> buffer(2000);
+    size = 2000;
+    int blocks = 0;
+    oper->OnSoundData = [&](TvltZarnoComm&, int, const uint16_t*, int) { ++blocks; };
+    switch (kind) {
+      case Kind::Exchange:
+        ASSERT_TRUE(oper->ReadWithAccess(10293, buffer.data(), size));
+        break;
+      case Kind::SegmentedRead:
+        ASSERT_TRUE(oper->ReadWithAccess(30000, buffer.data(), size));
+        // A few segments in: the exchange under way is one of many.
+        loop.RunUntil([] { return false; }, 30);
+        break;
+      case Kind::Stream:
+        ASSERT_TRUE(oper->StartSound(1));
+        ASSERT_TRUE(loop.RunUntil([&] { return blocks >= 3; }, kWaitMs));
+        break;
+    }
+    ASSERT_FALSE(result.has_value());
+    oper.reset();
+    loop.RunUntil([] { return false; }, 20);  // whatever was posted finds nobody
+    EXPECT_FALSE(result.has_value());
+    EXPECT_TRUE(closes.empty());
+    sim.reset();
+    opened.reset();
+  }
 }
 
 }  // namespace

@@ -257,6 +257,10 @@ TEST_F(ParamFileSystemTest, CliDiffListsEachDifferenceAndSaysSoInItsStatus) {
 
   const TProcessResult missing = Cli({"diff", Path("none.zrp"), Data("zarno20-fw19.zrn")});
   EXPECT_EQ(missing.Status, 2);
+  // No controller to compare with is trouble too, not the other commands' "no device".
+  const TProcessResult unreachable =
+      Cli({"--port", "/dev/kalvist-no-such-port", "diff", "controller", Data("zarno20-fw19.zrn")});
+  EXPECT_EQ(unreachable.Status, 2) << unreachable.Err;
 
   ASSERT_EQ(Cli({"--password", "1111", "save", Path("c.zrp")}).Status, 0);
   const TProcessResult controller =

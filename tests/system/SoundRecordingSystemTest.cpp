@@ -175,6 +175,35 @@ TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
   }
 }
 
+// The device object leaves the close after an error block of code 143 to its caller; the
+// recorder that the command-line tool drives is that caller, for one sensor and for a
+// sequence alike, so "Disconnected." comes true.
+TEST_F(SoundRecordingSystemTest, RecorderClosesTheConnectionAnErrorBlockLeftOpen) {
+  for (const bool all : {false, true}) {
+    SCOPED_TRACE(all ? "sequence" : "one sensor");
+    if (!zarno || !zarno->IsConnected()) Connect();
+    sink.messages.clear();
+    TSoundRecorder recorder(*zarno, loop);
+    recorder.SoundFolder = folder.string();
+    recorder.RecordLength = 10;
+    recorder.BuildSensorList();
+    const TTimerId inject = loop.StartTimer(300, [&] {
+      simulator->InjectStreamFault({TStreamFaultKind::ErrorBlock, 0xD4});
+    });
+    if (all) {
+      recorder.RecordAll(false);
+    } else {
+      recorder.RecordOne(0, recorder.RecordLength);
+    }
+    ASSERT_TRUE(loop.RunUntil([&] { return !recorder.Busy(); }, kWaitMs));
+    loop.StopTimer(inject);
+    EXPECT_EQ(zarno->SoundError, 143);
+    ASSERT_EQ(sink.messages.size(), 1u);
+    EXPECT_EQ(sink.messages[0].Text, "Error writing sound data. Disconnected.");
+    EXPECT_FALSE(zarno->IsConnected());
+  }
+}
+
 TEST_F(SoundRecordingSystemTest, AdapterVanishingWhileSoundStreamsIsReportedOnceAndEndsTheFile) {
   Connect();
   zarno->ReadLiveValues();

@@ -2,8 +2,10 @@
 
 #include <numeric>
 #include <optional>
+#include <random>
 
 #include "EventLoop.h"
+#include "KalvistError.h"
 #include "ScriptedConnection.h"
 #include "vltZarnoComm.h"
 
@@ -185,6 +187,20 @@ TEST_F(OperatorTest, CommTimeoutChangesOnlyWhileIdle) {
   EXPECT_EQ(link->sent.back().ReplyTimeout, 50u);
 }
 
+TEST_F(OperatorTest, NegativeSizeIsRefusedBeforeAnythingIsSent) {
+  std::vector<uint8_t> buffer(4);
+  int32_t size = -1;
+  EXPECT_THROW(oper->ReadCommObj(1, buffer.data(), size), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObj(1, buffer.data(), -1), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -1), TKalvistError);
+  EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -2), TKalvistError);
+  EXPECT_TRUE(link->sent.empty());
+  EXPECT_FALSE(oper->Busy());
+  // An empty value is a value: it goes out.
+  ASSERT_TRUE(oper->WriteCommObj(1, buffer.data(), 0));
+  EXPECT_EQ(link->sent.size(), 1u);
+}
+
 TEST_F(OperatorTest, BusyOperatorRefusesAndReportsNothing) {
   link->SetBusy(true);
   std::vector<uint8_t> buffer(2);
@@ -248,6 +264,94 @@ TEST_F(OperatorTest, IdleFollowsTheResultOnlyWhenNoFrameIsOnItsWay) {
   link->Answer(R::Ok, {3, 4});
   EXPECT_EQ(idles, 1);
   EXPECT_EQ(events, (std::vector<int>{orSuccess, orSuccess}));
+}
+
+// Random fault scripts: whatever the link answers, and however often, every operation
+// ends with exactly one result, sends nothing after it, and leaves the operator idle.
+// A close is what the serial link makes of it: the exchange in flight ends as NotOpen.
+TEST_F(OperatorTest, EveryFaultScriptEndsEachOperationWithExactlyOneResult) {
+  enum class TStep { Ok, More, Timeout, Bad, Mismatch, Refused, NotOpen, Close, Count };
+  enum class TOp { Read, ReadLarge, Write, WriteLarge, WritePrefixed, Count };
+  struct TOutcome {
+    int result;
+    size_t sentBefore;
+  };
+  std::vector<TOutcome> outcomes;
+  const auto record = [&](int result) { outcomes.push_back({result, link->sent.size()}); };
+  oper->OnReadCommObjResult = [&](TvltControllerOper&, int r) { record(r); };
+  oper->OnWriteCommObjResult = [&](TvltControllerOper&, int r) { record(r); };
+  const std::vector<uint8_t> value = Sequence(300);
+  std::vector<uint8_t> buffer(300);
+  for (uint32_t seed = 1; seed <= 300; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const auto pick = [&](int count) {
+      return std::uniform_int_distribution<int>(0, count - 1)(random);
+    };
+    link->Open("");
+    const bool withAccess = pick(2) == 0;
+    const auto op = static_cast<TOp>(pick(static_cast<int>(TOp::Count)));
+    int32_t size = op == TOp::ReadLarge ? 300 : 4;
+    outcomes.clear();
+    bool started = false;
+    switch (op) {
+      case TOp::Read:
+      case TOp::ReadLarge:
+        started = withAccess ? oper->ReadWithAccess(1, buffer.data(), size)
+                             : oper->ReadCommObj(1, buffer.data(), size);
+        break;
+      case TOp::Write:
+      case TOp::WriteLarge: {
+        const auto length = static_cast<int32_t>(op == TOp::Write ? 4 : value.size());
+        started = withAccess ? oper->WriteWithAccess(1, value.data(), length)
+                             : oper->WriteCommObj(1, value.data(), length);
+        break;
+      }
+      case TOp::WritePrefixed:
+        started = withAccess ? oper->WritePrefixedWithAccess(1, value.data(), 7, 200)
+                             : oper->WriteCommObjPrefixed(1, value.data(), 7, 200);
+        break;
+      case TOp::Count:
+        break;
+    }
+    ASSERT_TRUE(started);
+    for (int steps = 0; link->Busy(); ++steps) {
+      ASSERT_LT(steps, 100) << "the operation never ended";
+      switch (static_cast<TStep>(pick(static_cast<int>(TStep::Count)))) {
+        case TStep::Ok:
+          link->Answer(R::Ok, Sequence(static_cast<size_t>(pick(4))));
+          break;
+        case TStep::More:
+          link->Answer(R::MoreData, Sequence(126));
+          break;
+        case TStep::Timeout:
+          link->Answer(R::Timeout);
+          break;
+        case TStep::Bad:
+          link->Answer(R::BadReply);
+          break;
+        case TStep::Mismatch:
+          link->Answer(R::SegmentMismatch);
+          break;
+        case TStep::Refused:
+          link->Answer(R::DeviceError, {0, 0, 0, 5});
+          break;
+        case TStep::NotOpen:
+          link->Answer(R::NotOpen);
+          break;
+        case TStep::Close:
+          oper->CloseConnection();
+          link->Answer(R::NotOpen);
+          break;
+        case TStep::Count:
+          break;
+      }
+    }
+    loop.ProcessPending();
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_EQ(outcomes[0].sentBefore, link->sent.size()) << "a frame went out after the result";
+    EXPECT_FALSE(oper->Busy());
+  }
 }
 
 }  // namespace

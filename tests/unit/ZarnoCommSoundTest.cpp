@@ -78,7 +78,7 @@ TEST_F(SoundOperatorTest, RefusedSensorWriteIsNotRepeated) {
   EXPECT_FALSE(oper->SoundMode());
 }
 
-TEST_F(SoundOperatorTest, CountersWrapAndSamplesArePassedInPlace) {
+TEST_F(SoundOperatorTest, CountersWrapAndSamplesAreLittleEndianWords) {
   StartStreaming();
   for (uint8_t counter = 0; counter < 3; ++counter) Block(SoundBlock(0, counter, 15, 0x8123));
   EXPECT_EQ(log, std::vector<std::string>(3, "data 0 4096"));
