@@ -87,7 +87,6 @@ void TmSetUp::CreateSteps() {
   } else {
     RecordOfflineVersion(true, 13);
   }
-  PrepareLiveView();
   Zarno->ClearLiveValues();
   SetCylinderCountFromMax();
   CheckUnitNames();

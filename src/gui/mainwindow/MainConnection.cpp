@@ -47,7 +47,6 @@ void TmSetUp::ZarnoConnect() {
     return;
   }
   SelectOfflineVersion(Zarno->SwVersion());
-  LiveConnectionStarted();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   Zarno->NumMaxChannels = kChannelCount;
   UpdateHardwareTypeParts();
@@ -67,7 +66,6 @@ void TmSetUp::RefuseDevice(const QString& text) {
 void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
   Reconnector->Disconnected();
-  LiveConnectionEnded();
   sbMain->SetPanelText(spSwVersion, "");
   seCylinderCount->SetFormat(0, 1, kChannelCount, kChannelCount);
   RefreshForDevice();
@@ -86,8 +84,6 @@ void TmSetUp::ZarnoTimerTimer() {
 }
 
 void TmSetUp::UpdateHardwareTypeParts() {
-  BuildSensorList();
-  LayoutDiodes();
   actTwoSensorsMode->setChecked(Zarno->ZarnoMode() == 1);
   sbMain->update();
 }
