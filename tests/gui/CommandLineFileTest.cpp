@@ -108,8 +108,11 @@ void CommandLineFileTest::FileWaitsForAConnectUnderWayAndAsksFirst() {
   TmSetUp& w = rig.Start();
   w.ConnectTo(simulator.Start(), 1);
   w.show();
-  QTRY_COMPARE_WITH_TIMEOUT(rig.Runner.BoxTexts.size(), 1, kLinkMs);
+  QTRY_VERIFY_WITH_TIMEOUT(!rig.Runner.BoxTexts.isEmpty(), kLinkMs);
   QCOMPARE(rig.Runner.BoxTexts.first(), "A is connected. Overwrite all parameters?");
+  // Only a load that went ahead says so, naming the restore point kept before it.
+  QCOMPARE(rig.Runner.BoxTexts.size(), answer == QMessageBox::Yes ? 2 : 1);
+  if (answer == QMessageBox::Yes) QVERIFY(rig.Runner.BoxTexts.last().contains("restore point"));
   QVERIFY(connectedWhenAsked);
   // A later read shows what the controller holds once the file's write would be done.
   w.Zarno->ReadValue(idCANAddress);
