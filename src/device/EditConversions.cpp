@@ -127,8 +127,8 @@ int64_t RawValue(TEditConversion conversion, double shown, bool degrees) {
   return static_cast<int64_t>(shown);
 }
 
-bool OutOfRange(const TEditSpec& spec, double shown, double editingMaximum) {
-  return spec.Marked && (shown < spec.EditingMinimum || shown > editingMaximum);
+bool OutOfRange(const TEditSpec& def, double shown, double editingMaximum) {
+  return def.Marked && (shown < def.EditingMinimum || shown > editingMaximum);
 }
 
 double DefaultFiringAngle(int n, int cylinders, double maxAngle) {

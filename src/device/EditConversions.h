@@ -51,7 +51,7 @@ double ShownValue(TEditConversion conversion, int64_t raw, bool degrees);
 int64_t RawValue(TEditConversion conversion, double shown, bool degrees);
 // Whether a shown value lies outside an edit's valid range (EditingMinimum..maximum);
 // `editingMaximum` is passed in because the angles' follows the engine stroke.
-bool OutOfRange(const TEditSpec& spec, double shown, double editingMaximum);
+bool OutOfRange(const TEditSpec& def, double shown, double editingMaximum);
 
 // The firing angles spread evenly over one cycle: edit N gets (N - 1) x maxAngle /
 // cylinders, to one decimal (ties to even) when the step is no whole number; edits above

@@ -8,9 +8,9 @@ using namespace kalvist;
 
 namespace {
 
-const TEditSpec& Spec(std::string_view name) {
-  for (const TEditSpec& spec : BoundEditSpecs()) {
-    if (name == spec.Name) return spec;
+const TEditSpec& Def(std::string_view name) {
+  for (const TEditSpec& def : BoundEditSpecs()) {
+    if (name == def.Name) return def;
   }
   throw std::runtime_error("no edit " + std::string(name));
 }
@@ -49,9 +49,9 @@ const TConversionCase kConversions[] = {
 TEST(EditConversions, EveryEditBothWays) {
   for (const TConversionCase& c : kConversions) {
     SCOPED_TRACE(std::string(c.Edit) + (c.Degrees ? " (degrees)" : ""));
-    const TEditSpec& spec = Spec(c.Edit);
-    EXPECT_NEAR(ShownValue(spec.Conversion, c.Raw, c.Degrees), c.Shown, 1e-9);
-    EXPECT_EQ(RawValue(spec.Conversion, c.Typed, c.Degrees), c.Committed);
+    const TEditSpec& def = Def(c.Edit);
+    EXPECT_NEAR(ShownValue(def.Conversion, c.Raw, c.Degrees), c.Shown, 1e-9);
+    EXPECT_EQ(RawValue(def.Conversion, c.Typed, c.Degrees), c.Committed);
   }
 }
 
@@ -96,8 +96,8 @@ TEST(EditConversions, MarkingFollowsTheValidRange) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(std::string(c.Edit) + " " + std::to_string(c.Shown));
-    const TEditSpec& spec = Spec(c.Edit);
-    EXPECT_EQ(OutOfRange(spec, c.Shown, spec.EditingMaximum), c.Marked);
+    const TEditSpec& def = Def(c.Edit);
+    EXPECT_EQ(OutOfRange(def, c.Shown, def.EditingMaximum), c.Marked);
   }
 }
 

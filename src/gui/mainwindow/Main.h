@@ -334,7 +334,7 @@ class TmSetUp : public QMainWindow {
   void CreateGainsPage();
   void CreateOptionsPage();
   void CreateCanPage();
-  TBoundSpinEdit* AddBoundEdit(const TEditSpec& spec, QWidget* parent);
+  TBoundSpinEdit* AddBoundEdit(const TEditSpec& def, QWidget* parent);
   TBoundSpinEdit* AddNamedEdit(const char* name, QWidget* parent);
   void SetRule(QWidget* control, const char* code);  // "1110": VC, VO, EC, EO
   void Restrict(QWidget* control, const char* code);

@@ -21,12 +21,12 @@ constexpr int kVkEscape = 27;
 
 }  // namespace
 
-TBoundSpinEdit* TmSetUp::AddBoundEdit(const TEditSpec& spec, QWidget* parent) {
-  auto* edit = new TBoundSpinEdit(spec, parent);
-  edit->setFixedWidth(spec.Family == TEditFamily::Plain ? 72 : 58);
+TBoundSpinEdit* TmSetUp::AddBoundEdit(const TEditSpec& def, QWidget* parent) {
+  auto* edit = new TBoundSpinEdit(def, parent);
+  edit->setFixedWidth(def.Family == TEditFamily::Plain ? 72 : 58);
   // Starts at the object's default, so that the first push of the controls keeps it.
   if (const std::optional<int64_t> raw = RawOf(ObjectOf(*edit))) {
-    edit->setValue(ShownValue(spec.Conversion, *raw, Zarno->WindowInDegrees()));
+    edit->setValue(ShownValue(def.Conversion, *raw, Zarno->WindowInDegrees()));
   }
   edit->OnEnter = [this](TBoundSpinEdit& e) { SpinEditEnter(e); };
   edit->OnExit = [this](TBoundSpinEdit& e) { SpinEditExit(e); };
@@ -38,9 +38,9 @@ TBoundSpinEdit* TmSetUp::AddBoundEdit(const TEditSpec& spec, QWidget* parent) {
 }
 
 uint16_t TmSetUp::ObjectOf(const TBoundSpinEdit& edit) {
-  const TEditSpec& spec = edit.Spec();
-  return spec.Family == TEditFamily::Angle ? AngleObjectOfEdit(spec.Id - AngleEditSpec(0).Id)
-                                           : spec.Id;
+  const TEditSpec& def = edit.Def();
+  return def.Family == TEditFamily::Angle ? AngleObjectOfEdit(def.Id - AngleEditSpec(0).Id)
+                                           : def.Id;
 }
 
 TBoundSpinEdit* TmSetUp::EditOfObject(uint16_t id) const {
@@ -49,7 +49,7 @@ TBoundSpinEdit* TmSetUp::EditOfObject(uint16_t id) const {
 }
 
 double TmSetUp::EditingMaximum(const TBoundSpinEdit& edit) {
-  return edit.Spec().Family == TEditFamily::Angle ? MaxAngle() : edit.EditingMaximum();
+  return edit.Def().Family == TEditFamily::Angle ? MaxAngle() : edit.EditingMaximum();
 }
 
 void TmSetUp::SetEditing(TBoundSpinEdit& edit, bool on) {
@@ -62,8 +62,8 @@ bool TmSetUp::IsEditing(const TBoundSpinEdit& edit) const {
 
 void TmSetUp::SpinEditEnter(TBoundSpinEdit& edit) {
   edit.selectAll();
-  const TEditSpec& spec = edit.Spec();
-  edit.SetMinValue(spec.EditingMinimum);
+  const TEditSpec& def = edit.Def();
+  edit.SetMinValue(def.EditingMinimum);
   edit.SetMaxValue(EditingMaximum(edit));
 }
 
@@ -73,9 +73,9 @@ bool TmSetUp::SpinEditKeyDown(TBoundSpinEdit& edit, int virtualKey) {
     return false;
   }
   if (virtualKey == kVkEnter) {
-    if (edit.Spec().Family != TEditFamily::Plain) {
+    if (edit.Def().Family != TEditFamily::Plain) {
       edit.setValue(edit.Limited(edit.value()));
-      if (edit.Spec().Family == TEditFamily::Angle) EnforceFiringOrder();
+      if (edit.Def().Family == TEditFamily::Angle) EnforceFiringOrder();
     }
     CommitEdit(edit, true);
     return true;
@@ -96,14 +96,14 @@ void TmSetUp::SpinEditChange(TBoundSpinEdit& edit) {
 }
 
 void TmSetUp::SpinEditExit(TBoundSpinEdit& edit) {
-  const TEditSpec& spec = edit.Spec();
+  const TEditSpec& def = edit.Def();
   // Angles and gains are limited to the valid range and written whenever they are left;
   // the others only when something was typed, and then within the resting range.
-  const bool always = spec.Family != TEditFamily::Plain;
+  const bool always = def.Family != TEditFamily::Plain;
   if (always) edit.setValue(edit.Limited(edit.value()));
-  edit.SetMinValue(spec.Minimum);
+  edit.SetMinValue(def.Minimum);
   edit.SetMaxValue(edit.RestingMaximum());
-  if (spec.Family == TEditFamily::Angle) EnforceFiringOrder();
+  if (def.Family == TEditFamily::Angle) EnforceFiringOrder();
   if (always || IsEditing(edit)) CommitEdit(edit, false);
 }
 
@@ -117,8 +117,8 @@ void TmSetUp::CommitEdit(TBoundSpinEdit& edit, bool selectAll) {
 }
 
 void TmSetUp::WriteEdit(TBoundSpinEdit& edit) {
-  const TEditSpec& spec = edit.Spec();
-  const int64_t raw = RawValue(spec.Conversion, edit.value(), Zarno->WindowInDegrees());
+  const TEditSpec& def = edit.Def();
+  const int64_t raw = RawValue(def.Conversion, edit.value(), Zarno->WindowInDegrees());
   const uint16_t id = ObjectOf(edit);
   if (id == idDiagnosticOutput) {
     Zarno->SetDiagnosticOutput(static_cast<uint16_t>(raw));
@@ -127,7 +127,7 @@ void TmSetUp::WriteEdit(TBoundSpinEdit& edit) {
   // The angles and gains exist only in the newer parameter sets.
   if (!Zarno->HasParam(id)) return;
   Zarno->SetValue(id, TValue(raw));
-  if (spec.Conversion == TEditConversion::Percent255) ApplyOutputLimits();
+  if (def.Conversion == TEditConversion::Percent255) ApplyOutputLimits();
 }
 
 void TmSetUp::RevertEdit(TBoundSpinEdit& edit, bool selectAll) {
@@ -146,10 +146,10 @@ std::optional<int64_t> TmSetUp::RawOf(uint16_t id) {
 }
 
 void TmSetUp::ShowEditValue(TBoundSpinEdit& edit, int64_t raw) {
-  const TEditSpec& spec = edit.Spec();
-  edit.setValue(ShownValue(spec.Conversion, raw, Zarno->WindowInDegrees()));
-  if (!spec.Marked) return;
-  const bool out = OutOfRange(spec, edit.value(), EditingMaximum(edit));
+  const TEditSpec& def = edit.Def();
+  edit.setValue(ShownValue(def.Conversion, raw, Zarno->WindowInDegrees()));
+  if (!def.Marked) return;
+  const bool out = OutOfRange(def, edit.value(), EditingMaximum(edit));
   edit.SetLook(out ? TBoundSpinEdit::TLook::Marked : TBoundSpinEdit::TLook::Normal);
 }
 

@@ -13,8 +13,8 @@ namespace kalvist {
 namespace {
 
 const TEditSpec& SpecNamed(const char* name) {
-  for (const TEditSpec& spec : BoundEditSpecs()) {
-    if (std::string_view(spec.Name) == name) return spec;
+  for (const TEditSpec& def : BoundEditSpecs()) {
+    if (std::string_view(def.Name) == name) return def;
   }
   throw TKalvistError(std::string("No edit named ") + name);
 }

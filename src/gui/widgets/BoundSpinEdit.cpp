@@ -42,14 +42,14 @@ int VirtualKey(const QKeyEvent& event) {
   }
 }
 
-TBoundSpinEdit::TBoundSpinEdit(const TEditSpec& spec, QWidget* parent)
-    : QDoubleSpinBox(parent), spec_(spec), minValue_(spec.Minimum), maxValue_(spec.RestingMaximum) {
-  setObjectName(spec.Name);
+TBoundSpinEdit::TBoundSpinEdit(const TEditSpec& def, QWidget* parent)
+    : QDoubleSpinBox(parent), spec_(def), minValue_(def.Minimum), maxValue_(def.RestingMaximum) {
+  setObjectName(def.Name);
   setLocale(QLocale::c());
   setAutoFillBackground(true);
   setAccelerated(false);
-  SetFormat(spec.Decimals, spec.SingleStep, spec.RestingMaximum, spec.EditingMaximum);
-  setMinimum(spec.Minimum);
+  SetFormat(def.Decimals, def.SingleStep, def.RestingMaximum, def.EditingMaximum);
+  setMinimum(def.Minimum);
   connect(this, &QDoubleSpinBox::valueChanged, this, [this] {
     if (OnChange) OnChange(*this);
   });

@@ -26,9 +26,9 @@ class TBoundSpinEdit : public QDoubleSpinBox {
  public:
   enum class TLook { Normal, Editing, Marked };
 
-  TBoundSpinEdit(const TEditSpec& spec, QWidget* parent);
+  TBoundSpinEdit(const TEditSpec& def, QWidget* parent);
 
-  const TEditSpec& Spec() const { return spec_; }
+  const TEditSpec& Def() const { return spec_; }
   uint16_t Tag() const { return spec_.Id; }
 
   // The range in force: commits and steps keep within it.
