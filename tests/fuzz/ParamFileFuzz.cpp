@@ -67,13 +67,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const TZarnoParam& entry = params.Items(i);
     if (!ini.ValueExists("parameters", entry.Name)) continue;
     // A loaded file holds only values their objects hold as they are: none wrapped.
-    const std::string text = ini.ReadString("parameters", entry.Name, "");
-    FUZZ_CHECK(!DoesNotFit(entry, text));
+    const std::string value = ini.ReadString("parameters", entry.Name, "");
+    FUZZ_CHECK(!DoesNotFit(entry, value));
     // The value the file gives, converted by the same rules into a fresh object.
     TCommObject expected(entry.ObjectID, false, entry.Size());
     expected.AssignData(entry.DefaultValue);
     try {
-      expected.SetValue(TValue(text));
+      expected.SetValue(TValue(value));
     } catch (const TKalvistError&) {
       FUZZ_CHECK(false);  // a value that does not convert ends the load as Failed
     }
