@@ -22,7 +22,9 @@ int RunRead(TCliSession& session, const std::vector<std::string>& names, bool js
 int RunWrite(TCliSession& session, const std::vector<TAssignment>& assignments, bool force,
              bool json);
 int RunDump(TCliSession& session, bool json);
-int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json);
+// With a `csvFile`, every tick is also a row of the live-value log.
+int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json,
+               const std::string& csvFile = {});
 int RunPasswordChange(TCliSession& session, uint16_t value, uint8_t level, bool json);
 int RunEncryptedPassword(TCliSession& session, bool json);
 

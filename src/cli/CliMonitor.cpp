@@ -3,6 +3,7 @@
 
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "LiveLog.h"
 
 namespace kalvist::cli {
 
@@ -83,8 +84,14 @@ static bool ReadChannelSetup(TCliSession& session) {
   return session.Settle(2);
 }
 
-int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json) {
+int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json,
+               const std::string& csvFile) {
   TZarno& zarno = session.Zarno();
+  TLiveLog log;
+  if (!csvFile.empty() && !log.Open(csvFile)) {
+    session.Error("The live values cannot be logged: " + log.Error());
+    return exFailed;
+  }
   if (!ReadChannelSetup(session)) return exFailed;
   for (int tick = 1; tick <= count; ++tick) {
     const uint64_t start = session.Loop().NowMs();
@@ -96,6 +103,10 @@ int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json) 
       return exFailed;
     }
     zarno.ComputeStatistics();
+    // A log that fails ends with its reason; the watching goes on.
+    if (log.IsOpen() && !log.WriteRow(zarno, TLogClock::now())) {
+      session.Error("The live values are no longer logged: " + log.Error());
+    }
     if (json) {
       PrintJson(TickJson(zarno, tick));
     } else {
@@ -103,6 +114,10 @@ int RunMonitor(TCliSession& session, int count, uint32_t intervalMs, bool json) 
     }
     const uint64_t spent = session.Loop().NowMs() - start;
     if (tick < count && spent < intervalMs) session.Idle(static_cast<uint32_t>(intervalMs - spent));
+  }
+  if (!log.Close()) {
+    session.Error("The live-value log is incomplete: " + log.Error());
+    return exFailed;
   }
   return exOk;
 }

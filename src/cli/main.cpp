@@ -24,6 +24,7 @@ struct TCommandLine {
   std::vector<std::string> Assignments;
   int Count = 10;
   uint32_t IntervalMs = 100;
+  std::string CsvFile;  // monitor: the live values also go to this CSV file
   uint16_t NewPassword = 0;
   std::optional<int> Level;  // unset: the operator's own level for an operator, else 0
   bool Force = false;
@@ -97,6 +98,7 @@ TCommands AddCommands(CLI::App& app, TCommandLine& cl) {
   c.Monitor->add_option("--interval", cl.IntervalMs, "Milliseconds per tick")
       ->check(CLI::Range(1, 3600000))
       ->capture_default_str();
+  c.Monitor->add_option("--csv", cl.CsvFile, "Also log every tick to this CSV file");
   CLI::App* password = app.add_subcommand("password", "Password operations");
   password->require_subcommand(1);
   c.PasswordChange = password->add_subcommand("change", "Set a new password (needs --password)");
@@ -136,7 +138,7 @@ int Run(const TCommandLine& cl, const TCommands& c) {
   }
   if (c.Dump->parsed()) return RunDump(session, cl.Json);
   if (c.Record->parsed()) return RunRecord(session, cl.Record, cl.Json);
-  if (c.Monitor->parsed()) return RunMonitor(session, cl.Count, cl.IntervalMs, cl.Json);
+  if (c.Monitor->parsed()) return RunMonitor(session, cl.Count, cl.IntervalMs, cl.Json, cl.CsvFile);
   if (c.PasswordChange->parsed()) {
     const uint8_t own = session.Zarno().AccessLevel() == alOperator ? alOperator : alAdministrator;
     const auto level = cl.Level ? static_cast<uint8_t>(*cl.Level) : own;

@@ -1,11 +1,14 @@
 // Program entry of the desktop program. Besides the ordinary start:
 //   FILE  a parameter file opened once the window is shown (exactly one, or none is);
 //   --demo [--kind 20|2|3] [--firmware N]  connect at once to the built-in simulator;
-//   --grab FILE [--grab-dialog setup|about|convert] [--grab-delay MS] [--grab-page NAME]
-//     [--password N] [--sim-switches N]  (hidden) save a picture of the window (with the
-//     named configuration page in front) or the open dialog after a while and end, for the
-//     screenshots script; in demo mode enter a password and start the simulated controller
-//     with a switch word of its own.
+//   --grab FILE [--grab-dialog setup|about|convert|record] [--grab-delay MS]
+//     [--grab-page NAME] [--grab-cylinder N] [--grab-knocking] [--password N]
+//     [--sim-switches N]  (hidden) save a picture of the window (with the named page in
+//     front) or the open dialog after a while and end, for the screenshots script;
+//     "record" records the first sensor into the suggested file, "--grab-cylinder" makes
+//     the knocking meter follow that cylinder, "--grab-knocking" waits for the engine to
+//     knock; in demo mode enter a password and start the simulated controller with a
+//     switch word of its own.
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
@@ -49,6 +52,8 @@ struct TOptions {
   QString GrabPage;
   int Password = -1;
   int SimSwitches = -1;
+  int GrabCylinder = 0;
+  bool GrabKnocking = false;
   QStringList Arguments;
 };
 
@@ -62,15 +67,17 @@ TOptions ParseOptions(const QApplication& app) {
   QCommandLineOption grab("grab", "Save a picture and end.", "file");
   QCommandLineOption grabDialog("grab-dialog", "Picture of a dialog: setup or about.", "name");
   QCommandLineOption grabDelay("grab-delay", "Milliseconds before the picture.", "ms", "1500");
-  QCommandLineOption grabPage("grab-page", "Configuration page in front.", "name");
+  QCommandLineOption grabPage("grab-page", "Page in front, by its object name.", "name");
+  QCommandLineOption grabCylinder("grab-cylinder", "Knocking meter on this cylinder.", "n", "0");
+  QCommandLineOption grabKnocking("grab-knocking", "The picture once the engine knocks.");
   QCommandLineOption password("password", "Password entered once connected.", "N");
   QCommandLineOption simSwitches("sim-switches", "Switch word of the simulator.", "N");
-  for (QCommandLineOption* hidden :
-       {&grab, &grabDialog, &grabDelay, &grabPage, &password, &simSwitches}) {
+  for (QCommandLineOption* hidden : {&grab, &grabDialog, &grabDelay, &grabPage, &grabCylinder,
+                                     &grabKnocking, &password, &simSwitches}) {
     hidden->setFlags(QCommandLineOption::HiddenFromHelp);
   }
-  parser.addOptions(
-      {demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, password, simSwitches});
+  parser.addOptions({demo, kind, firmware, grab, grabDialog, grabDelay, grabPage, grabCylinder,
+                     grabKnocking, password, simSwitches});
   parser.addPositionalArgument("file", "Parameter file to open.", "[file]");
   parser.process(app);
 
@@ -84,6 +91,8 @@ TOptions ParseOptions(const QApplication& app) {
   options.GrabPage = parser.value(grabPage);
   if (parser.isSet(password)) options.Password = parser.value(password).toInt();
   if (parser.isSet(simSwitches)) options.SimSwitches = parser.value(simSwitches).toInt();
+  options.GrabCylinder = parser.value(grabCylinder).toInt();
+  options.GrabKnocking = parser.isSet(grabKnocking);
   options.Arguments = parser.positionalArguments();
   try {
     sim::ValidateOptions(options.Simulator);
@@ -94,15 +103,39 @@ TOptions ParseOptions(const QApplication& app) {
   return options;
 }
 
+// A page of either page control, by its object name; one the user cannot reach is not
+// brought to the front either.
+void BringPageToFront(TmSetUp& window, const QString& name) {
+  if (name.isEmpty()) return;
+  for (QTabWidget* pages : {window.PCtrlCharts, window.PCTRL}) {
+    const int tab = pages->indexOf(pages->findChild<QWidget*>(name));
+    if (tab >= 0 && pages->isTabVisible(tab)) pages->setCurrentIndex(tab);
+  }
+}
+
+// Saves the picture once the engine knocks (the lamp is lit), or after `waitMs` at most.
+void GrabWhenKnocking(const TOptions& options, TmSetUp* const& window, int waitMs) {
+  if (window != nullptr && !window->ledKnocking->Lit() && waitMs > 0) {
+    constexpr int kLookMs = 50;
+    QTimer::singleShot(kLookMs, [&options, &window, waitMs] {
+      GrabWhenKnocking(options, window, waitMs - kLookMs);
+    });
+    return;
+  }
+  if (window == nullptr || !window->grab().save(options.GrabFile)) {
+    std::cerr << "kalvist: no picture saved\n";
+  }
+  QCoreApplication::exit(0);
+}
+
 // Saves a picture of the open dialog, or else of `window`, and ends the program.
 void ScheduleGrab(const TOptions& options, TmSetUp* const& window) {
   if (options.GrabFile.isEmpty()) return;
   QTimer::singleShot(options.GrabDelayMs, [&options, &window] {
-    if (window != nullptr && !options.GrabPage.isEmpty()) {
-      // A page the user cannot reach is not brought to the front either.
-      auto* page = window->PCTRL->findChild<QWidget*>(options.GrabPage);
-      const int tab = window->PCTRL->indexOf(page);
-      if (tab >= 0 && window->PCTRL->isTabVisible(tab)) window->PCTRL->setCurrentIndex(tab);
+    if (window != nullptr) BringPageToFront(*window, options.GrabPage);
+    if (options.GrabKnocking) {
+      GrabWhenKnocking(options, window, 30000);
+      return;
     }
     QWidget* target = QApplication::activeModalWidget();
     if (target == nullptr) target = window;
@@ -185,8 +218,16 @@ int main(int argc, char* argv[]) {
       } else if (options.GrabDialog == "convert") {
         // Offline from a firmware with the window in microseconds to one in degrees.
         QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.actv25, &QAction::trigger);
+      } else if (options.GrabDialog == "record") {
+        mainWindow.SoundRecorder->OnChooseFile = nullptr;  // the suggested file, no dialog
+        QTimer::singleShot(options.GrabDelayMs / 2, mainWindow.bStartSound, &QPushButton::click);
       }
       if (options.Password >= 0) EnterPasswordOnceConnected(mainWindow, options.Password);
+      // The history plot draws only while its page is in front.
+      BringPageToFront(mainWindow, options.GrabPage);
+      if (options.GrabCylinder > 0)
+        QTimer::singleShot(0, &mainWindow,
+                           [&] { mainWindow.iPlotClickChannel(options.GrabCylinder); });
       result = app.exec();
     }
     instance.OnActivate = nullptr;

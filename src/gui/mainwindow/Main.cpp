@@ -87,6 +87,7 @@ void TmSetUp::CreateSteps() {
   } else {
     RecordOfflineVersion(true, 13);
   }
+  PrepareLiveView();
   Zarno->ClearLiveValues();
   SetCylinderCountFromMax();
   CheckUnitNames();

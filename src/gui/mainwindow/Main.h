@@ -4,8 +4,10 @@
 // events there.
 #pragma once
 
+#include <qcustomplot.h>
 #include <QAction>
 #include <QActionGroup>
+#include <QBoxLayout>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -14,7 +16,9 @@
 #include <QMainWindow>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QShortcut>
+#include <QSpinBox>
 #include <QStringList>
 #include <QTabWidget>
 #include <QTimer>
@@ -24,20 +28,27 @@
 #include <memory>
 #include <vector>
 
+#include <optional>
 #include "AppPaths.h"
 #include "BoundSpinEdit.h"
+#include "LiveLog.h"
 #include "ModalRunner.h"
 #include "ParamFiles.h"
 #include "ParamFilesSafety.h"
 #include "Reconnector.h"
 #include "SelectComPortFrame.h"
 #include "Settings.h"
+#include "SoundRecorder.h"
 #include "VltStatusBar.h"
+#include "VrLeds.h"
+#include "VrMeter.h"
+#include "VrSpectrum.h"
 #include "vltASCheckBox.h"
 #include "vltRadioGroup.h"
 #include "vltVerInfo.h"
 #include "vltVisibilityList.h"
 #include "vltZarno.h"
+#include "vrLineMeter.h"
 
 namespace kalvist {
 
@@ -85,6 +96,125 @@ class TmSetUp : public QMainWindow {
   QWidget* tsCAN;
   TVltStatusBar* sbMain;
 
+  // Live view (MainLiveView.cpp, MainSound.cpp, MainLiveLog.cpp)
+  TVrMeter* vrmZarnoRegOutput;
+  TVrMeter* vrmKnockingIntensity;
+  QLabel* stRegulationOutput;
+  QLabel* stKnockingIntensity;
+  QLabel* stKnockingMax;
+  QLabel* lKnockMax;
+  TLedPanel* panelDiodes;
+  TVrLamp* ledKnocking;
+  TVrLamp* ledTRIP;
+  TVrLamp* ledREDUCTION;
+  TVrLamp* ledLowRPM;
+  TVrLamp* ledNoISUPulses;
+  TVrLamp* ledSpuriousPulse;
+  TVrLamp* ledEEPROMFault;
+  TVrLamp* ledBadSensor;
+  TvrLineMeter* vrLineMeter;
+  TVrSpectrum* vrSpectrum;
+  std::array<QLabel*, kChannelCount> lblCh{};  // lblCh01 .. lblCh20
+  QCustomPlot* iPlot;
+  QGroupBox* gbDisplay = nullptr;
+  QRadioButton* rbChannel = nullptr;
+  QRadioButton* rbMax = nullptr;
+  QRadioButton* rbMin = nullptr;
+  QSpinBox* seAnalysedCylinder = nullptr;
+  QGroupBox* gbSound = nullptr;
+  QComboBox* cbSoundSensor = nullptr;
+  QSpinBox* seRecordLength = nullptr;
+  QPushButton* bStartSound = nullptr;
+  QAction* actLogLiveValues;
+  QAction* actPlotPause;
+  QAction* actSavePicture;
+  QAction* actExportHistory;
+  std::unique_ptr<TSoundRecorder> SoundRecorder;
+  std::unique_ptr<TLiveLog> LiveLog;
+  int AnalysedCylinder = 1;
+
+  void SelectionChanged();
+  void ApplyOutputLimits();
+  void BuildSensorList();
+  // Handles 24471, 10329, 10328 and 10330; true when the ID was one of them.
+  bool LiveObjectChanged(uint16_t id);
+  QGroupBox* CreateDisplayModeGroup(QWidget* parent);
+  QGroupBox* CreateSoundGroup(QWidget* parent);
+  void RefreshChannels();
+  void rbChannelChange();
+  void iPlotClickChannel(int index);
+  void actResetPeakValueExecute();
+  // A channel was taken out of the analysis: its trace breaks at the current time.
+  void ChannelDeselected(int channel);
+  void bStartSoundClick();
+  void LayoutDiodes();
+  // The plot's time axis, in seconds since the epoch.
+  static double PlotNow();
+  // Live-value logging: "Log live values..." starts and stops it.
+  void actLogLiveValuesExecute();
+  bool StartLiveLog(const QString& fileName);
+  void StopLiveLog();
+  // "Logging" while a live-value log runs (shown in the unit-name panel), else empty.
+  QString LiveLogNote() const;
+  void SetPlotPaused(bool paused);
+  bool SavePlotPicture(const QString& fileName);
+  bool ExportPlotHistory(const QString& fileName);
+  // What the configuration pages own and the live view reads.
+  double IgnitionReductionLimitValue() const;
+  double ImmediateStopLimitValue() const;
+  int CylinderCountValue() const;
+  void SetLimitWarningVisible(bool visible);
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateLiveView(QWidget* parent, QBoxLayout* layout);
+  QWidget* CreateMeterPanels(QWidget* parent);
+  void CreateLamps();
+  void CreateAnalyzerPage();
+  void CreateHistoryPage();
+  void CreateLiveActions();
+  void InitPlotChannels();
+  void LayoutAnalyzer();
+  void PrepareLiveView();
+  void KnockValuesArrived();
+  void RegulationOutputArrived();
+  void StatusArrived();
+  void BadSensorsArrived();
+  void LiveConnectionStarted();
+  void LiveConnectionEnded();
+  void AppendPlotPoint(int channel, double time, double value);
+  void ScrollTimeAxis(double now);
+  // Points only: the axes and the legend stay, only the traces and marks are drawn anew.
+  void QueuePlotReplot(bool pointsOnly = false);
+  void ShowPlotCursor(const QPoint& position);
+  void ShowPlotMenu(const QPoint& position);
+  void AddPlotGaps(double time);
+  void CreateSoundRecorder();
+  void BeforeRecording();
+  void AfterRecording();
+  void UpdateRecordLengthEnabled();
+  std::optional<std::string> ChooseSoundFile(const std::string& suggested);
+  void WriteLiveLogRow();
+  // A save dialog run by the window's runner; empty when cancelled.
+  QString AskSaveFile(const QString& caption, const QString& filter, const QString& suffix);
+  void SaveThroughDialog(const QString& caption, const QString& filter, const QString& suffix,
+                         const std::function<bool(const QString&)>& save);
+  void ReportLiveLogFailure();
+
+  QCPItemStraightLine* peakLine_ = nullptr;
+  QCPItemRect* reductionBand_ = nullptr;
+  QCPItemRect* stopBand_ = nullptr;
+  QCPItemText* plotCursor_ = nullptr;
+  QCPItemText* plotPausedNote_ = nullptr;
+  QLabel* lblCylinder_ = nullptr;
+  double timeAxisStart_ = 0;
+  double recordingStart_ = 0;
+  bool plotPaused_ = false;
+  bool plotDirty_ = false;  // points arrived since the last replot
+  bool plotFullReplot_ = true;
+  bool plotReplotQueued_ = false;
+
+ public:
   QAction* actOpenDirect;
   QAction* actClose;
   QAction* actOpenParamFile;
@@ -134,8 +264,6 @@ class TmSetUp : public QMainWindow {
   QGroupBox* gbSensors = nullptr;
   std::array<TAsCheckBox*, kChannelCount> USensor{};  // channel analysed
   std::array<TAsCheckBox*, kChannelCount> SSensor{};  // detector input A/B
-  QGroupBox* gbDisplay = nullptr;                     // the live view's groups, placed here
-  QGroupBox* gbSound = nullptr;
   QGroupBox* gbLEDLatch = nullptr;
   QCheckBox* chEnableKnockLEDLatch2 = nullptr;
   QGroupBox* gbDiagnose = nullptr;
@@ -221,19 +349,6 @@ class TmSetUp : public QMainWindow {
   void OnVisibilityEnable(QWidget* control, bool enabled);
   void actOpenParamFileExecute();
   void actSaveAsExecute();
-
-  // What the live view reads of these pages.
-  double IgnitionReductionLimitValue() const;
-  double ImmediateStopLimitValue() const;
-  int CylinderCountValue() const;
-  void SetLimitWarningVisible(bool visible);
-  // The live view's (MainBridge13.cpp until its branch is merged).
-  void SelectionChanged();
-  void ApplyOutputLimits();
-  void BuildSensorList();
-  bool LiveObjectChanged(uint16_t id);
-  QGroupBox* CreateDisplayModeGroup(QWidget* parent);
-  QGroupBox* CreateSoundGroup(QWidget* parent);
 
   bool InstantConnect = false;
   int ActivatePage = 0;

@@ -103,7 +103,7 @@ void TmSetUp::CreateActions() {
   connect(actOpenParamFile, &QAction::triggered, this, [this] { actOpenParamFileExecute(); });
   connect(actSaveAs, &QAction::triggered, this, [this] { actSaveAsExecute(); });
   connect(actTwoSensorsMode, &QAction::triggered, this, [this] { actTwoSensorsModeExecute(); });
-  connect(actResetPeakValue, &QAction::triggered, this, [this] { Zarno->ResetPeak(); });
+  connect(actResetPeakValue, &QAction::triggered, this, [this] { actResetPeakValueExecute(); });
   CreatePasswordCommands();
   connect(actAbout, &QAction::triggered, this, [this] {
     try {
@@ -140,6 +140,7 @@ void TmSetUp::CreateMenus() {
   controller->addActions({acttov12, actv12, actv13, acttov20, actfromv20to24, actv24, actv25});
   controller->addSeparator();
   controller->addAction(actResetPeakValue);
+  controller->addAction(actLogLiveValues);
 
   QMenu* help = menuBar()->addMenu("&Help");
   help->addAction(actAbout);

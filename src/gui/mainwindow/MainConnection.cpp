@@ -47,6 +47,7 @@ void TmSetUp::ZarnoConnect() {
     return;
   }
   SelectOfflineVersion(Zarno->SwVersion());
+  LiveConnectionStarted();
   sbMain->SetPanelText(spSwVersion, SwVersionText());
   Zarno->NumMaxChannels = kChannelCount;
   UpdateHardwareTypeParts();
@@ -66,6 +67,7 @@ void TmSetUp::RefuseDevice(const QString& text) {
 void TmSetUp::ZarnoDisconnect() {
   ZarnoTimer->stop();
   Reconnector->Disconnected();
+  LiveConnectionEnded();
   sbMain->SetPanelText(spSwVersion, "");
   seCylinderCount->SetFormat(0, 1, kChannelCount, kChannelCount);
   RefreshForDevice();
@@ -84,6 +86,8 @@ void TmSetUp::ZarnoTimerTimer() {
 }
 
 void TmSetUp::UpdateHardwareTypeParts() {
+  BuildSensorList();
+  LayoutDiodes();
   actTwoSensorsMode->setChecked(Zarno->ZarnoMode() == 1);
   sbMain->update();
 }

@@ -161,6 +161,7 @@ void TmSetUp::USensor1Changed(TAsCheckBox& box) {
       static_cast<size_t>(std::find(USensor.begin(), USensor.end(), &box) - USensor.begin());
   seGain[channel]->setEnabled(box.Checked());
   seAngle[channel]->setEnabled(box.Checked());
+  if (!box.Checked()) ChannelDeselected(static_cast<int>(channel) + 1);
   SelectionChanged();
 }
 
@@ -184,6 +185,7 @@ void TmSetUp::ShowBoxMask(uint16_t id, const std::array<TAsCheckBox*, kChannelCo
   // A mask with bits beyond the twentieth channel goes back without them.
   if (*raw != MaskOf(boxes)) Zarno->SetValue(id, TValue(MaskOf(boxes)));
   ShowChannelBoxes(Zarno->CylinderCount());
+  RefreshChannels();
 }
 
 void TmSetUp::chDiagModeChange() {

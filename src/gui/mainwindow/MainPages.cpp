@@ -35,6 +35,7 @@ void TmSetUp::CreatePages() {
   tsOptions = AddPage(PCTRL, "tsOptions", "&Outputs options");
   tsCAN = AddPage(PCTRL, "tsCAN", "&CAN params");
 
+  CreateLiveView(central, layout);  // the meters and lamps above the charts
   CreateConfigPages();
 
   layout->addWidget(PCtrlCharts, 1);

@@ -53,6 +53,9 @@ void TmSetUp::sbMainDrawPanel(int panel, QPainter& painter, const QRect& rect) {
     text = paint.Text;
   } else if (panel == spUnitName) {
     text = FromCp1252(Zarno->ZarnoName());
+    // The panel that stretches has room to say that live values are being logged.
+    painter.setPen(Qt::darkRed);
+    painter.drawText(rect.adjusted(0, 0, -4, 0), Qt::AlignRight | Qt::AlignTop, LiveLogNote());
   } else if (panel == spAccessLevel) {
     DrawAccessLevelPanel(painter, rect);
     return;
