@@ -43,6 +43,7 @@ TEST(CliMonitorCsvTest, AFileThatCannotBeWrittenSaysWhy) {
       KALVIST_CLI_PATH, {"monitor", "--count", "1", "--csv", "/nonexistent-folder/x.csv"});
   EXPECT_EQ(r.Status, 1);
   EXPECT_EQ(r.Err,
+            "using the built-in controller simulator\n"
             "Error: The live values cannot be logged: /nonexistent-folder/x.csv: No such file or "
             "directory\n");
 }

@@ -188,6 +188,7 @@ class TmSetUp : public QMainWindow {
   void QueuePlotReplot(bool pointsOnly = false);
   void ShowPlotCursor(const QPoint& position);
   void ShowPlotMenu(const QPoint& position);
+  void BreakTrace(int channel, double time);
   void AddPlotGaps(double time);
   void CreateSoundRecorder();
   void BeforeRecording();
@@ -338,6 +339,9 @@ class TmSetUp : public QMainWindow {
   // Mode, knocking, outputs and CAN.
   uint32_t ChannelMask() const;
   uint32_t InputMask() const;
+  // A count held within what the hardware has, and never below 2: one cylinder still
+  // fills two columns and two channel boxes.
+  int DisplayedChannels(int count) const;
   void ShowChannelBoxes(int count);
   void SetCylinderCountFromMax();
   void RebuildFrequencyLists();

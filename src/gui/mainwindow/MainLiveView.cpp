@@ -55,10 +55,6 @@ void SetTextColor(QLabel* label, const QColor& color) {
   label->setPalette(palette);
 }
 
-int ClampDisplayCount(int count, int maxChannels) {
-  return std::clamp(count, 2, std::max(2, maxChannels));
-}
-
 }  // namespace
 
 double TmSetUp::PlotNow() {
@@ -365,7 +361,7 @@ bool TmSetUp::LiveObjectChanged(uint16_t id) {
 
 void TmSetUp::KnockValuesArrived() {
   Zarno->ComputeStatistics();
-  const int n = ClampDisplayCount(Zarno->CylinderCount(), Zarno->NumMaxChannels);
+  const int n = DisplayedChannels(Zarno->CylinderCount());
   for (int i = 1; i <= n; ++i) vrSpectrum->SetValue(i - 1, Zarno->KnockIntensityInt(i));
   if (rbMin->isChecked()) {
     vrmKnockingIntensity->SetPosition(Zarno->MinIntensity);
@@ -480,9 +476,9 @@ void TmSetUp::iPlotClickChannel(int index) {
 void TmSetUp::SelectionChanged() {
   seAnalysedCylinder->setMaximum(CylinderCountValue());
   AnalysedCylinder = std::min(AnalysedCylinder, seAnalysedCylinder->maximum());
-  iPlot->legend->setWrap(ClampDisplayCount(kMaxLegendRows, Zarno->NumMaxChannels));
+  iPlot->legend->setWrap(DisplayedChannels(kMaxLegendRows));
   iPlot->legend->setFillOrder(QCPLayoutGrid::foRowsFirst, true);  // the entries there rewrap
-  const int n = ClampDisplayCount(Zarno->CylinderCount(), Zarno->NumMaxChannels);
+  const int n = DisplayedChannels(Zarno->CylinderCount());
   for (int i = n + 1; i <= kChannelCount; ++i) vrSpectrum->SetValue(i - 1, 0);
   RefreshChannels();
 }
@@ -497,7 +493,7 @@ void TmSetUp::actResetPeakValueExecute() {
 
 void TmSetUp::ChannelDeselected(int channel) {
   if (channel < 1 || channel > kChannelCount) return;
-  AppendPlotPoint(channel, PlotNow(), std::nan(""));
+  BreakTrace(channel, PlotNow());
   QueuePlotReplot();
 }
 
@@ -529,8 +525,15 @@ void TmSetUp::AppendPlotPoint(int channel, double time, double value) {
   ScrollTimeAxis(time);
 }
 
+void TmSetUp::BreakTrace(int channel, double time) {
+  // A trace with no points, or already broken, needs no further gap.
+  const QSharedPointer<QCPGraphDataContainer> points = iPlot->graph(channel)->data();
+  if (points->isEmpty() || std::isnan((points->constEnd() - 1)->value)) return;
+  AppendPlotPoint(channel, time, std::nan(""));
+}
+
 void TmSetUp::AddPlotGaps(double time) {
-  for (int i = 0; i <= kChannelCount; ++i) AppendPlotPoint(i, time, std::nan(""));
+  for (int i = 0; i <= kChannelCount; ++i) BreakTrace(i, time);
 }
 
 void TmSetUp::ScrollTimeAxis(double now) {

@@ -80,8 +80,9 @@ void TmSetUp::CreateModePage() {
   gbLEDLatch = new QGroupBox("Knock LED latch", tsMode);
   gbLEDLatch->setObjectName("gbLEDLatch");
   auto* latch = new QVBoxLayout(gbLEDLatch);
+  latch->setContentsMargins(6, 4, 6, 4);
   chEnableKnockLEDLatch2 =
-      new QCheckBox("Enable knock LED latch\n(switch OFF/ON to reset)", gbLEDLatch);
+      new QCheckBox("Enable knock\nLED latch (switch\nOFF/ON to reset)", gbLEDLatch);
   chEnableKnockLEDLatch2->setObjectName("chEnableKnockLEDLatch2");
   latch->addWidget(chEnableKnockLEDLatch2);
   latch->addStretch();
@@ -134,8 +135,12 @@ uint32_t TmSetUp::InputMask() const {
   return MaskOf(SSensor);
 }
 
+int TmSetUp::DisplayedChannels(int count) const {
+  return std::clamp(count, 2, std::max(2, Zarno->NumMaxChannels));
+}
+
 void TmSetUp::ShowChannelBoxes(int count) {
-  const int n = std::clamp(count, 2, std::max(2, Zarno->NumMaxChannels));
+  const int n = DisplayedChannels(count);
   const bool twoSensors = Zarno->ZarnoMode() == 1;
   for (int i = 0; i < kChannelCount; ++i) {
     const auto k = static_cast<size_t>(i);

@@ -38,6 +38,7 @@ QGroupBox* TmSetUp::CreateDisplayModeGroup(QWidget* parent) {
   seAnalysedCylinder->setValue(1);
   rbMax->setChecked(true);
   auto* layout = new QGridLayout(gbDisplay);
+  layout->setContentsMargins(6, 4, 6, 4);
   layout->addWidget(rbChannel, 0, 0);
   layout->addWidget(seAnalysedCylinder, 0, 1);
   layout->addWidget(rbMax, 1, 0, 1, 2);
@@ -61,6 +62,7 @@ QGroupBox* TmSetUp::CreateSoundGroup(QWidget* parent) {
   bStartSound = new QPushButton("Record", gbSound);
   bStartSound->setObjectName("bStartSound");
   auto* layout = new QGridLayout(gbSound);
+  layout->setContentsMargins(6, 4, 6, 4);
   layout->addWidget(new QLabel("Sensor", gbSound), 0, 0);
   layout->addWidget(cbSoundSensor, 0, 1);
   layout->addWidget(new QLabel("Record lenght [s]", gbSound), 1, 0);
