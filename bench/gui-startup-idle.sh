@@ -68,5 +68,5 @@ cpu_use() {
 }
 cpu_use offline-idle 10
 # The simulator runs inside the program (--demo): its share is in the figures.
-cpu_use "demo, page Actual knocking values" "$live_seconds" --demo --grab-page analyzer
-cpu_use "demo, page Knocking history" "$live_seconds" --demo --grab-page history
+cpu_use "demo, page Actual knocking values" "$live_seconds" --demo --grab-page tsAnalyzer
+cpu_use "demo, page Knocking history" "$live_seconds" --demo --grab-page tsHistory
