@@ -66,11 +66,15 @@ class TvltCustomConnection {
   virtual bool PortPresent() { return true; }
 
   bool Busy() const { return busy_; }
-  // Sound streaming keeps the connection busy for its whole length; the operator's
-  // keep-alive and stop writes go out by clearing and setting the flag around them.
-  void ForceBusy(bool busy) { busy_ = busy; }
+  // Sound streaming keeps the connection busy for its whole length.
   virtual bool SoundMode() const { return false; }
   virtual void LeaveSoundMode() {}
+  // While streaming: writes `request` (keep-alive, stop) without purging and without
+  // awaiting a reply, busy or not. False, with nothing sent, outside sound mode.
+  virtual bool SendWithoutReply(const TLinkRequest& request) = 0;
+  // While streaming, from the handler of a delivered block: the stream reader drops what
+  // it was reading and hunts for the stop acknowledgement.
+  virtual void RequestResynchronisation() = 0;
   int State() const { return state_; }
   TThreadPriority Priority() const { return priority_; }
   virtual void SetPriority(TThreadPriority priority) { priority_ = priority; }

@@ -188,8 +188,7 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
       if (ok && type == TSoundBlockType::Data) {
         if (reply.Data[3] != packetCounter_) {
           FailSound(5);
-          reply.Code = TLinkResult::DeviceError;  // asks the reader to resynchronise
-          return;
+          return Connection()->RequestResynchronisation();
         }
         ++packetCounter_;
         return FireSamples(reply);
@@ -200,8 +199,7 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
       }
       if (ok) {
         FailSound(orInvalidAnswer);
-        reply.Code = TLinkResult::DeviceError;
-        return;
+        return Connection()->RequestResynchronisation();
       }
       if (reply.Code == TLinkResult::NotOpen || reply.Code == TLinkResult::Timeout) {
         EndSound();
@@ -252,10 +250,14 @@ void TvltZarnoComm::FailSound(int code) {
 }
 
 void TvltZarnoComm::ForceSend(uint16_t objectId) {
-  Connection()->ForceBusy(false);
-  WriteCommObj(objectId, nullptr, 0);
-  Connection()->ForceBusy(true);
-  state_ = TOperState::Idle;  // nothing answers these writes but the stream itself
+  // Nothing answers these writes but the stream itself; the stream's own end reports
+  // a write that could not go out.
+  TLinkRequest request;
+  request.Op = TLinkOp::Write;
+  request.ObjectID = objectId;
+  request.Address = Address;
+  request.ReplyTimeout = CommTimeout();
+  (void)Connection()->SendWithoutReply(request);
 }
 
 void TvltZarnoComm::EndSound() {

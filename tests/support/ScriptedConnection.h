@@ -31,6 +31,12 @@ class TScriptedConnection : public TvltCustomConnection {
     if (request.ObjectID == kStartSoundId) soundMode_ = true;
     return true;
   }
+  bool SendWithoutReply(const TLinkRequest& request) override {
+    if (!soundMode_) return false;
+    sent.push_back(request);
+    return true;
+  }
+  void RequestResynchronisation() override { resyncRequested = true; }
   bool SoundMode() const override { return soundMode_; }
   void LeaveSoundMode() override {
     soundMode_ = false;
@@ -46,11 +52,10 @@ class TScriptedConnection : public TvltCustomConnection {
     reply_ = TLinkReply{code, static_cast<uint16_t>(answerData_.size()), answerData_.data()};
     WndProc(cmTransferDone, 0);
   }
-  // The code the operator left in the reply record (it asks for resynchronisation so).
-  TLinkResult LastReplyCode() const { return reply_.Code; }
   void SetBusy(bool busy) { busy_ = busy; }
 
   std::vector<TLinkRequest> sent;
+  bool resyncRequested = false;  // the operator asked the stream reader to resynchronise
 
  private:
   std::vector<uint8_t> answerData_;

@@ -251,6 +251,39 @@ TEST_F(LinkSystemTest, HangUpDuringAnExchangeEndsTheOperation) {
   EXPECT_EQ(closes.front(), clPortVanished);
 }
 
+// The stop and the line's rest before the port goes happen on the I/O thread while the
+// main loop runs on; a new Open right after a close cuts that rest short (on a
+// pseudo-terminal the stop may then be purged before the controller reads it), and the
+// link works again at once either way.
+TEST_F(LinkSystemTest, CloseWhileStreamingStopsTheControllerAndReopens) {
+  Connect();
+  int blocks = 0;
+  oper->OnSoundData = [&](TvltZarnoComm&, int, const uint16_t*, int) { ++blocks; };
+  for (const bool reopenAtOnce : {false, true}) {
+    SCOPED_TRACE(reopenAtOnce ? "reopened at once" : "reopened after the stop");
+    closes.clear();
+    blocks = 0;
+    const uint64_t stopsBefore = sim->Counters().Writes[kStopSoundId];
+    ASSERT_TRUE(oper->StartSound(1));
+    ASSERT_TRUE(loop.RunUntil([&] { return blocks >= 2; }, kWaitMs));
+    oper->CloseConnection();  // streaming keeps the connection busy: the close waits a block
+    ASSERT_TRUE(loop.RunUntil([this] { return !closes.empty(); }, kWaitMs));
+    EXPECT_EQ(closes, std::vector<int>{clClosed});
+    EXPECT_FALSE(oper->SoundMode());
+    if (!reopenAtOnce) {
+      EXPECT_TRUE(loop.RunUntil(
+          [&] { return sim->Counters().Writes[kStopSoundId] == stopsBefore + 1; }, kWaitMs));
+    }
+    opened.reset();
+    oper->OpenConnection();
+    ASSERT_TRUE(loop.RunUntil([this] { return opened.has_value(); }, kWaitMs));
+    EXPECT_EQ(*opened, opOpened);
+    std::vector<uint8_t> buffer(2);
+    EXPECT_EQ(Read(10293, buffer), orSuccess);
+    EXPECT_EQ(closes, std::vector<int>{clClosed});
+  }
+}
+
 // The connection goes with its operator while its I/O thread is in the middle of an
 // exchange; the thread must be stopped before any part of the connection is gone, which
 // the sanitizer builds check. Nothing is reported afterwards.
