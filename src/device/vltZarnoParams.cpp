@@ -228,7 +228,7 @@ int TZarnoParamList::IndexOfName(std::string_view name) const {
 TZarnoParam& TZarnoParamList::Add(std::string name, uint16_t id, int size,
                                   const TParamDefault& defaultValue, bool passwordProtected,
                                   uint8_t readLevel, uint8_t writeLevel, uint8_t fileWriteLevel) {
-  items_.push_back(std::make_unique<TZarnoParam>(std::move(name), id, size, defaultValue,
+  items_.push_back(std::make_shared<TZarnoParam>(std::move(name), id, size, defaultValue,
                                                  passwordProtected, readLevel, writeLevel,
                                                  fileWriteLevel));
   return *items_.back();

@@ -98,7 +98,8 @@ class TZarnoParam : public TCommObject {
   void ResetToDefault();
 };
 
-// Owns its entries, in insertion order; a new list holds the 18 base entries.
+// Owns its entries, in insertion order; a new list holds the 18 base entries. An entry
+// that leaves the list lives on while a queued transfer still holds it.
 class TZarnoParamList {
  public:
   TZarnoParamList();
@@ -139,7 +140,7 @@ class TZarnoParamList {
  private:
   size_t CheckedIndex(int index) const;
 
-  std::vector<std::unique_ptr<TZarnoParam>> items_;
+  std::vector<std::shared_ptr<TZarnoParam>> items_;
 };
 
 }  // namespace kalvist

@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -54,7 +55,10 @@ bool ValuesEqual(const TValue& a, const TValue& b);
 // not fit into 64 bits.
 std::optional<int64_t> TextToInteger(std::string_view text);
 
-class TCustomCommObject {
+// An object that lives in shared ownership (a catalogue entry) is kept alive by every
+// queued transfer of it, so that leaving its owner never leaves a transfer pointing at
+// freed memory.
+class TCustomCommObject : public std::enable_shared_from_this<TCustomCommObject> {
  public:
   TCustomCommObject(uint16_t objectId, int size);
   virtual ~TCustomCommObject();

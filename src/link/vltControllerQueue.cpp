@@ -22,7 +22,7 @@ void TCustomCommObjectQueue::ClearPending() {
 }
 
 void TCustomCommObjectQueue::Append(TCustomCommObject& commObj, bool isWrite) {
-  TQueueObject entry{commObj.Size(), isWrite, &commObj, {}};
+  TQueueObject entry{commObj.Size(), isWrite, &commObj, commObj.weak_from_this().lock(), {}};
   if (isWrite) entry.Value.assign(commObj.Data(), commObj.Data() + commObj.Size());
   entries_.push_back(std::move(entry));
 }

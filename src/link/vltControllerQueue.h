@@ -1,8 +1,8 @@
 // The queue of pending object transfers: communication objects marked for reading or
 // writing, started one at a time on an operator, each ending in one event.
 //
-// Main thread only, like the operator whose events drive it. The queued objects are not
-// owned: each must outlive its entry. A transfer runs on buffers of the queue's own: a
+// Main thread only, like the operator whose events drive it. A queued object in shared
+// ownership is kept alive by its entry; any other must outlive its entry. A transfer runs on buffers of the queue's own: a
 // write sends the value its object had when queued, and a read stores its bytes into the
 // object when it ends, unless a write of the same object is still queued behind it (the
 // read then brings the controller's value from before that write).
@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "vltCommObject.h"
@@ -24,6 +25,7 @@ struct TQueueObject {
   int32_t Size = 0;
   bool IsWrite = false;
   TCustomCommObject* CommObj = nullptr;
+  std::shared_ptr<TCustomCommObject> KeepAlive;  // empty for an object not shared-owned
   // A write sends the value the object had when it was queued: a read of the same
   // object queued earlier must not replace it on the way.
   std::vector<uint8_t> Value;

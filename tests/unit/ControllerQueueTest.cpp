@@ -7,6 +7,7 @@
 #include "KalvistError.h"
 #include "ScriptedConnection.h"
 #include "vltControllerQueue.h"
+#include "vltZarnoParams.h"
 #include "vltZarnoComm.h"
 
 namespace kalvist {
@@ -213,6 +214,37 @@ TEST_F(QueueTest, ClearPendingLetsTheTransferUnderWayEnd) {
   // With nothing under way it is a plain Clear.
   queue.ClearPending();
   EXPECT_EQ(queue.Count(), 0);
+}
+
+// A firmware change takes entries out of the catalogue while transfers of them are
+// queued: each entry lives on until its transfer has ended (the sanitizer build sees any
+// use of freed memory).
+TEST_F(QueueTest, QueuedTransfersOutliveTheirEntriesLeavingTheCatalogue) {
+  TZarnoParamList params;
+  params.EnsureSetpointsIdName(true);
+  params.EnsureEngineSerialNumber(true);
+  TZarnoParam& read = params.Items(params.IndexOfId(idSetpointsIdName));
+  TZarnoParam& written = params.Items(params.IndexOfId(idEngineSerialNumber));
+  written.Bytes(0) = 0x5A;
+  const auto readSize = static_cast<size_t>(read.Size());
+  queue.EnqueueRead(read);
+  queue.EnqueueWrite(written);
+  params.EnsureSetpointsIdName(false);
+  params.EnsureEngineSerialNumber(false);
+  ASSERT_EQ(params.IndexOfId(idSetpointsIdName), -1);
+  ASSERT_EQ(params.IndexOfId(idEngineSerialNumber), -1);
+
+  uint8_t stored = 0;
+  onRead = [&](TCustomCommObject& obj) { stored = obj.Bytes(0); };
+  std::vector<uint8_t> answer(readSize, 0);
+  answer[0] = 0x11;
+  link->Answer(R::Ok, answer);
+  EXPECT_EQ(stored, 0x11);
+  ASSERT_EQ(LastSentId(), idEngineSerialNumber);
+  EXPECT_EQ(link->sent.back().Data[2], 0x5A);  // behind the password word
+  link->Answer(R::Ok);
+  EXPECT_EQ(log, "R" + std::to_string(idSetpointsIdName) + ":0 W" +
+                     std::to_string(idEngineSerialNumber) + ":0 empty ");
 }
 
 TEST_F(QueueTest, ZeroByteReadSetsNoSizeOnTheObjectAndFiresNoEvent) {
