@@ -71,8 +71,9 @@ bool Succeeded(TCliSession& session, const std::string& name, std::optional<int>
   const bool linkFailed = result == orNoAnswer || result == orInvalidAnswer;
   if (!result) {
     session.Error(name + ": the controller sent no data");
-  } else if (*result == 105 || (raw && !linkFailed)) {
-    session.Error(name + ": refused by the controller (result " + std::to_string(*result) + ")");
+  } else if (*result == orRefusalIgnored || (raw && !linkFailed)) {
+    session.Error(name + ": " + std::string(OperationResultText(*result)) + " (result " +
+                  std::to_string(*result) + ")");
   }
   return false;
 }

@@ -10,10 +10,6 @@
 
 namespace kalvist {
 
-namespace {
-constexpr int kKeepConnectedResult = 143;  // the main window disconnects itself then
-}
-
 void TZarno::ConnectSoundEvents() {
   comm_->OnStartSound = [this](TvltZarnoComm&, int result) { HandleStartSound(result); };
   comm_->OnSoundData = [this](TvltZarnoComm&, int result, const uint16_t* samples, int count) {
@@ -87,8 +83,8 @@ void TZarno::HandleSoundData(int result, const uint16_t* samples, int count) {
 
 void TZarno::EndStreamOnError(int result) {
   SoundError = result;
-  if (result != kKeepConnectedResult) {
-    if (ReportedAsVanished()) return;  // the close finishes the file
+  if (result != orSoundErrorLeftOpen) {  // the caller closes then
+    if (ReportedAsVanished()) return;    // the close finishes the file
     Disconnect();
   }
   if (soundForm_) soundForm_->Close();

@@ -27,8 +27,6 @@ enum class TThreadPriority {
   tpTimeCritical
 };
 
-enum TCloseResult : int { clClosed = 0, clNotOpen = 2, clPortVanished = 5 };
-
 enum class TTraceDirection : uint8_t { Sent, Received, Flood };
 // Called on the I/O thread with every frame written, every reply (or the part that
 // came) and each recovery flood, stamped in microseconds of the steady clock. Keep it
@@ -82,7 +80,7 @@ class TvltCustomConnection {
   const std::string& LastOpenError() const { return lastOpenError_; }
 
  protected:
-  // Messages of the hand-over; numbers kept from the design.
+  // Messages of the hand-over, with fixed numbers.
   enum TConnMessage : int {
     cmTransferDone = 2024,
     cmOpenResult = 2025,

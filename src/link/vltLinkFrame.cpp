@@ -44,7 +44,8 @@ TLinkReply Result(TLinkResult code, uint16_t length = 0, const uint8_t* data = n
   return TLinkReply{code, length, data};
 }
 
-// Steps 4 and 5 of the evaluation: the frame is intact and complete.
+// The frame is intact and complete: what is left to check is whether it answers the
+// request (its object ID, then its reply code).
 TLinkReply EvaluateIntactReply(std::span<const uint8_t> reply, const TLinkRequest& request,
                                const TSegmentCounters& counters) {
   const uint16_t objectId = static_cast<uint16_t>(reply[3] | (reply[4] << 8));
@@ -132,15 +133,15 @@ TEvaluation EvaluateReply(TReception reception, std::span<const uint8_t> reply,
 }
 
 int MapClass8Error(uint8_t e0) {
-  return e0 >= 151 ? 100 + (255 - e0) : orUnknownRefusal;
+  return e0 >= 151 ? orClass8First + (255 - e0) : orUnknownRefusal;
 }
 
 int MapDeviceError(std::span<const uint8_t, 4> e) {
   switch (e[3]) {
     case 5:
-      return 5;
+      return orRefusedClass5;
     case 6:
-      return e[2] == 1 ? 4 : 3;
+      return e[2] == 1 ? orRefusedClass6Code1 : orRefusedClass6;
     case 8:
       return MapClass8Error(e[0]);
     default:

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <span>
 
+#include "vltResultCodes.h"
+
 namespace kalvist {
 
 // CRC-16/MODBUS (reflected 0xA001, initial 0xFFFF, no final inversion). Feeding a
@@ -35,26 +37,6 @@ enum class TLinkOp : uint8_t { ReadFirst = 0, ReadNext = 1, Write = 2, WriteSegm
 // Control-byte codes as they travel on the wire.
 enum class TRequestCode : uint8_t { ReadFirst = 0, Write = 1, WriteSegment = 2, ReadNext = 3 };
 enum class TReplyCode : uint8_t { ReadData = 1, ReadSegment = 2, WriteAck = 3, ErrorReply = 4 };
-
-enum class TLinkResult : uint8_t {
-  Ok = 0,
-  NotOpen = 1,
-  MoreData = 2,
-  DeviceError = 3,
-  Timeout = 4,
-  BadReply = 6,
-  SegmentMismatch = 7,
-};
-
-// Operation results (AResult) that the link itself produces.
-enum TOperationResult : int {
-  orSuccess = 0,
-  orNoAnswer = 1,
-  orInvalidAnswer = 2,
-  orBufferTooSmall = 15,
-  orNotConnected = 16,
-  orUnknownRefusal = 999,
-};
 
 struct TLinkRequest {
   TLinkOp Op = TLinkOp::ReadFirst;

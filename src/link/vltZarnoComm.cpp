@@ -53,21 +53,25 @@ bool TvltZarnoComm::WritePrefixedWithAccess(uint16_t objectId, const uint8_t* bu
   return RunPrelude({TPendingKind::WritePrefixed, objectId, nullptr, buffer, size, prefix});
 }
 
+// The access-number write is the first step of the operation: its result goes to
+// HandlePreludeResult, never to the operator's events.
 bool TvltZarnoComm::RunPrelude(const TPending& pending) {
   pending_ = pending;
-  savedWriteResult_ = OnWriteCommObjResult;
-  OnWriteCommObjResult = [this](TvltControllerOper&, int result) { HandlePreludeResult(result); };
   accessNeeded_ = true;
   accessValue_[0] = AccessNum;
   accessValue_[1] = 0;
-  if (WriteCommObj(kAccessNumberId, accessValue_, 2)) return true;
-  OnWriteCommObjResult = savedWriteResult_;
-  return false;
+  preludeRunning_ = WriteCommObj(kAccessNumberId, accessValue_, 2);
+  return preludeRunning_;
+}
+
+void TvltZarnoComm::DoWriteResult(int result) {
+  if (!preludeRunning_) return TvltControllerOper::DoWriteResult(result);
+  preludeRunning_ = false;
+  HandlePreludeResult(result);
 }
 
 void TvltZarnoComm::HandlePreludeResult(int result) {
   if (result == orSuccess) accessNeeded_ = false;
-  OnWriteCommObjResult = savedWriteResult_;
   // The operation goes ahead whatever the access write gave; a failed access shows
   // in its own result, and the next operation tries the prelude again.
   if (!StartPending()) FailPending(orUnknownRefusal);
@@ -83,6 +87,7 @@ void TvltZarnoComm::FailPending(int result) {
     case TPendingKind::WritePrefixed:
       return DoWriteResult(result);
     case TPendingKind::SoundSource:
+      soundPhase_ = TSoundPhase::Off;
       if (OnStartSound) OnStartSound(*this, result);
       return;
     case TPendingKind::None:
@@ -97,9 +102,9 @@ bool TvltZarnoComm::StartPending() {
     case TPendingKind::Write:
       return WriteCommObj(pending_.ObjectID, pending_.Source, pending_.Size);
     case TPendingKind::SoundSource:
-      startPending_ = WriteCommObj(pending_.ObjectID, pending_.Source, pending_.Size);
-      if (!startPending_) pending_.Kind = TPendingKind::None;
-      return startPending_;
+      if (!WriteCommObj(pending_.ObjectID, pending_.Source, pending_.Size)) return false;
+      soundPhase_ = TSoundPhase::Starting;
+      return true;
     case TPendingKind::WritePrefixed:
       return WriteCommObjPrefixed(pending_.ObjectID, pending_.Source, pending_.Prefix,
                                   pending_.Size);
@@ -117,7 +122,7 @@ void TvltZarnoComm::HandleTransfer(TLinkReply* reply) {
       reply->Code != TLinkResult::BadReply) {
     answered_ = true;
   }
-  if (Connection()->SoundMode() || startPending_) {
+  if (soundPhase_ != TSoundPhase::Off) {
     HandleSoundTransfer(reply);
     return;
   }
@@ -127,13 +132,15 @@ void TvltZarnoComm::HandleTransfer(TLinkReply* reply) {
 // ---- sound ---------------------------------------------------------------------------
 
 bool TvltZarnoComm::StartSound(uint8_t sensor) {
-  if (SoundMode()) return false;
+  if (SoundMode() || soundPhase_ != TSoundPhase::Off) return false;
   soundSensor_ = static_cast<uint8_t>(sensor - 1);
   if (!AccessValid()) {
+    // The sensor write follows the access number; Starting begins once it is out.
     return RunPrelude({TPendingKind::SoundSource, kSoundSensorId, nullptr, &soundSensor_, 1, 0});
   }
-  startPending_ = WriteCommObj(kSoundSensorId, &soundSensor_, 1);
-  return startPending_;
+  if (!WriteCommObj(kSoundSensorId, &soundSensor_, 1)) return false;
+  soundPhase_ = TSoundPhase::Starting;
+  return true;
 }
 
 bool TvltZarnoComm::StopSound() {
@@ -143,53 +150,60 @@ bool TvltZarnoComm::StopSound() {
 }
 
 void TvltZarnoComm::HandleSoundTransfer(TLinkReply* reply) {
-  if (startPending_) {
-    if (reply) {
-      HandleSoundStartReply(*reply);
-    } else if (pending_.Kind == TPendingKind::SoundSource) {
-      pending_.Kind = TPendingKind::None;  // the call after the access write: its write is out
-    } else {
-      AfterSoundSourceWrite();
-    }
-    return;
-  }
-  if (reply) {
-    HandleSoundReply(*reply);
-  } else if (Connection()->SoundMode()) {
-    AfterSoundBlock();
-  } else {
-    TvltControllerOper::HandleTransfer(nullptr);  // streaming ended: queued transfers resume
+  if (reply) return HandleSoundReply(*reply);
+  switch (soundPhase_) {
+    case TSoundPhase::StartDue:
+      return StartStreaming();
+    case TSoundPhase::Streaming:
+      return AfterSoundBlock();
+    case TSoundPhase::Off:
+      // Streaming ended with this block: queued transfers resume.
+      return TvltControllerOper::HandleTransfer(nullptr);
+    case TSoundPhase::Starting:  // the call after the access write: the sensor write is out
+    case TSoundPhase::Stopping:
+    case TSoundPhase::Failed:
+      return;
   }
 }
 
 void TvltZarnoComm::HandleSoundStartReply(const TLinkReply& reply) {
   state_ = TOperState::Idle;  // the sound source write gets no repeats
-  if (reply.Code == TLinkResult::Ok) return;
-  startPending_ = false;
+  if (reply.Code == TLinkResult::Ok) {
+    soundPhase_ = TSoundPhase::StartDue;
+    return;
+  }
+  soundPhase_ = TSoundPhase::Off;
   if (OnStartSound) OnStartSound(*this, ResultOfLink(reply));
 }
 
-void TvltZarnoComm::AfterSoundSourceWrite() {
-  startPending_ = false;
+void TvltZarnoComm::StartStreaming() {
   packetCounter_ = 0;
   stopRequested_ = false;
-  if (!WriteCommObj(kStartSoundId, nullptr, 0)) return;
+  if (!WriteCommObj(kStartSoundId, nullptr, 0)) {
+    // Cannot happen (the link has just handed over and is idle), yet a start must end.
+    soundPhase_ = TSoundPhase::Off;
+    if (OnStartSound) OnStartSound(*this, orUnknownRefusal);
+    return;
+  }
   state_ = TOperState::Idle;
   lastKeepAlive_ = MainThread().NowMs();
-  soundState_ = TSoundState::Streaming;
+  soundPhase_ = TSoundPhase::Streaming;
   if (OnStartSound) OnStartSound(*this, orSuccess);
 }
 
-void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
+void TvltZarnoComm::HandleSoundReply(const TLinkReply& reply) {
+  if (soundPhase_ == TSoundPhase::Starting) return HandleSoundStartReply(reply);
+  // From here on the replies are stream blocks: their type is in byte 2.
   const bool ok = reply.Code == TLinkResult::Ok;
   const auto type = ok ? static_cast<TSoundBlockType>(reply.Data[2]) : TSoundBlockType::Data;
-  switch (soundState_) {
-    case TSoundState::Streaming:
+  switch (soundPhase_) {
+    case TSoundPhase::Off:
+    case TSoundPhase::Starting:
+    case TSoundPhase::StartDue:
+      return;
+    case TSoundPhase::Streaming:
       if (ok && type == TSoundBlockType::Data) {
-        if (reply.Data[3] != packetCounter_) {
-          FailSound(5);
-          return Connection()->RequestResynchronisation();
-        }
+        if (reply.Data[3] != packetCounter_) return FailSound(orSoundPacketLost, true);
         ++packetCounter_;
         return FireSamples(reply);
       }
@@ -197,17 +211,15 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
         EndSound();
         return FireSoundData(MapClass8Error(reply.Data[3]), nullptr, 0);
       }
-      if (ok) {
-        FailSound(orInvalidAnswer);
-        return Connection()->RequestResynchronisation();
-      }
+      if (ok) return FailSound(orInvalidAnswer, true);
       if (reply.Code == TLinkResult::NotOpen || reply.Code == TLinkResult::Timeout) {
         EndSound();
         return FireSoundData(reply.Code == TLinkResult::NotOpen ? orNotConnected : orNoAnswer,
                              nullptr, 0);
       }
-      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal);
-    case TSoundState::Stopping:
+      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal,
+                       false);
+    case TSoundPhase::Stopping:
       if (ok && type == TSoundBlockType::Data) return;  // still in flight
       if (ok && type == TSoundBlockType::StopAck) {
         EndSound();
@@ -221,20 +233,20 @@ void TvltZarnoComm::HandleSoundReply(TLinkReply& reply) {
         EndSound();
         return FireStopSound(orNoAnswer);
       }
-      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal);
-    case TSoundState::Failed:
+      return FailSound(reply.Code == TLinkResult::BadReply ? orInvalidAnswer : orUnknownRefusal,
+                       false);
+    case TSoundPhase::Failed:
       EndSound();
-      if (stateBeforeFailure_ == TSoundState::Streaming)
+      if (phaseBeforeFailure_ == TSoundPhase::Streaming)
         return FireSoundData(failureCode_, nullptr, 0);
       return FireStopSound(failureCode_);
   }
 }
 
 void TvltZarnoComm::AfterSoundBlock() {
-  if (soundState_ != TSoundState::Streaming) return;
   if (stopRequested_) {
     stopRequested_ = false;
-    soundState_ = TSoundState::Stopping;
+    soundPhase_ = TSoundPhase::Stopping;
     ForceSend(kStopSoundId);
   } else if (MainThread().NowMs() - lastKeepAlive_ >= kKeepAliveMs) {
     lastKeepAlive_ = MainThread().NowMs();
@@ -242,11 +254,14 @@ void TvltZarnoComm::AfterSoundBlock() {
   }
 }
 
-void TvltZarnoComm::FailSound(int code) {
+// A block that is well formed but wrong (`resync`) leaves the stream reader where the
+// next block should begin: it has to hunt for the stop acknowledgement instead.
+void TvltZarnoComm::FailSound(int code, bool resync) {
   failureCode_ = code;
-  stateBeforeFailure_ = soundState_;
-  soundState_ = TSoundState::Failed;
-  if (stateBeforeFailure_ == TSoundState::Streaming) ForceSend(kStopSoundId);
+  phaseBeforeFailure_ = soundPhase_;
+  soundPhase_ = TSoundPhase::Failed;
+  if (phaseBeforeFailure_ == TSoundPhase::Streaming) ForceSend(kStopSoundId);
+  if (resync) Connection()->RequestResynchronisation();
 }
 
 void TvltZarnoComm::ForceSend(uint16_t objectId) {
@@ -262,6 +277,7 @@ void TvltZarnoComm::ForceSend(uint16_t objectId) {
 
 void TvltZarnoComm::EndSound() {
   Connection()->LeaveSoundMode();
+  soundPhase_ = TSoundPhase::Off;
   state_ = TOperState::Idle;
 }
 

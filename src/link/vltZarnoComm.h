@@ -32,7 +32,7 @@ class TvltZarnoComm : public TvltControllerOper {
 
   uint8_t AccessNum = 0;
   uint32_t COM = 1;
-  // The device path that Open uses on this platform (COM keeps the design's number).
+  // The device path that Open uses on this platform (COM keeps the Windows-style number).
   std::string PortPath;
   TConnResult OnOpenConnection;
   TConnResult OnCloseConnection;
@@ -66,6 +66,7 @@ class TvltZarnoComm : public TvltControllerOper {
 
  protected:
   void HandleTransfer(TLinkReply* reply) override;
+  void DoWriteResult(int result) override;
 
  private:
   enum class TPendingKind : uint8_t { None, Read, Write, WritePrefixed, SoundSource };
@@ -78,15 +79,22 @@ class TvltZarnoComm : public TvltControllerOper {
     uint16_t Prefix = 0;
   };
 
-  enum class TSoundState : uint8_t { Streaming, Stopping, Failed };
+  // The sound control, as one state machine (HandleSoundReply and AfterSoundBlock):
+  //   Off       --StartSound-->                 Starting (the sensor write is out)
+  //   Starting  --its reply Ok-->               StartDue; any other reply: Off, OnStartSound
+  //   StartDue  --the call without a reply-->   Streaming (start write out, OnStartSound(0))
+  //   Streaming --a stop requested-->           Stopping (stop write out)
+  //   Streaming/Stopping --a bad block-->       Failed (remembering which it was)
+  //   any streaming phase --its end-->          Off, with OnSoundData or OnStopSound
+  enum class TSoundPhase : uint8_t { Off, Starting, StartDue, Streaming, Stopping, Failed };
 
   bool AccessValid() const;
   void HandleSoundTransfer(TLinkReply* reply);
-  void HandleSoundReply(TLinkReply& reply);
+  void HandleSoundReply(const TLinkReply& reply);
   void HandleSoundStartReply(const TLinkReply& reply);
-  void AfterSoundSourceWrite();
+  void StartStreaming();
   void AfterSoundBlock();
-  void FailSound(int code);
+  void FailSound(int code, bool resync);
   void ForceSend(uint16_t objectId);
   void EndSound();
   void FireSoundData(int result, const uint16_t* samples, int count);
@@ -100,17 +108,16 @@ class TvltZarnoComm : public TvltControllerOper {
 
   std::unique_ptr<TvltCustomConnection> connection_;
   TPending pending_;
-  TCommObjResult savedWriteResult_;
+  bool preludeRunning_ = false;  // the access-number write ahead of pending_ is out
   bool accessNeeded_ = true;
   uint64_t lastGoodReply_ = 0;
   bool answered_ = false;
   uint8_t accessValue_[2] = {0, 0};
 
-  bool startPending_ = false;
+  TSoundPhase soundPhase_ = TSoundPhase::Off;
+  TSoundPhase phaseBeforeFailure_ = TSoundPhase::Streaming;
   bool stopRequested_ = false;
   uint8_t packetCounter_ = 0;
-  TSoundState soundState_ = TSoundState::Streaming;
-  TSoundState stateBeforeFailure_ = TSoundState::Streaming;
   int failureCode_ = 0;
   uint64_t lastKeepAlive_ = 0;
   uint8_t soundSensor_ = 0;

@@ -149,8 +149,10 @@ TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
       {"skipped counter", {TStreamFaultKind::SkipCounter, 0}, 5},
       {"bad check", {TStreamFaultKind::CorruptCrc, 0}, 2},
       {"garbage", {TStreamFaultKind::Garbage, 0}, 2},
-      {"error block", {TStreamFaultKind::ErrorBlock, 0xF0}, 115},
-      {"error block that keeps the connection", {TStreamFaultKind::ErrorBlock, 0xD4}, 143},
+      {"error block", {TStreamFaultKind::ErrorBlock, 0xF0}, orClass8First + 0xFF - 0xF0},
+      {"error block that keeps the connection",
+       {TStreamFaultKind::ErrorBlock, 0xD4},
+       orSoundErrorLeftOpen},
       {"silence", {TStreamFaultKind::Silence, 0}, 1},
   };
   for (const TFaultCase& c : cases) {
@@ -168,14 +170,14 @@ TEST_F(SoundRecordingSystemTest, StreamFaultsEndTheRecordingWithAPlayableFile) {
     EXPECT_EQ(sink.messages[0].Text, "Error writing sound data. Disconnected.");
     ExpectPlayable(file);
     EXPECT_GT(fs::file_size(file), 24u);
-    // 143 leaves the connection to the caller; every other code has closed it.
-    EXPECT_EQ(zarno->IsConnected(), c.SoundError == 143);
+    // This one code leaves the connection to the caller; every other has closed it.
+    EXPECT_EQ(zarno->IsConnected(), c.SoundError == orSoundErrorLeftOpen);
     if (!zarno->IsConnected()) Connect();
     EXPECT_TRUE(ReadWorks());
   }
 }
 
-// The device object leaves the close after an error block of code 143 to its caller; the
+// The device object leaves the close after an error block of that one code to its caller; the
 // recorder that the command-line tool drives is that caller, for one sensor and for a
 // sequence alike, so "Disconnected." comes true.
 TEST_F(SoundRecordingSystemTest, RecorderClosesTheConnectionAnErrorBlockLeftOpen) {
@@ -197,7 +199,7 @@ TEST_F(SoundRecordingSystemTest, RecorderClosesTheConnectionAnErrorBlockLeftOpen
     }
     ASSERT_TRUE(loop.RunUntil([&] { return !recorder.Busy(); }, kWaitMs));
     loop.StopTimer(inject);
-    EXPECT_EQ(zarno->SoundError, 143);
+    EXPECT_EQ(zarno->SoundError, orSoundErrorLeftOpen);
     ASSERT_EQ(sink.messages.size(), 1u);
     EXPECT_EQ(sink.messages[0].Text, "Error writing sound data. Disconnected.");
     EXPECT_FALSE(zarno->IsConnected());

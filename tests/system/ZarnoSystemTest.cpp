@@ -19,7 +19,7 @@ using sim::TZarnoSimulator;
 constexpr uint64_t kWaitMs = 15000;  // generous: only a hang ever reaches it
 constexpr uint32_t kTestReplyTimeout = 300;
 const sim::TErrorBytes kRefusal100 = {0xFF, 0, 0, 8};
-const sim::TErrorBytes kRefusal105 = {0xFA, 0, 0, 8};
+const sim::TErrorBytes kIgnoredRefusal = {0xFA, 0, 0, 8};
 
 class TRecordingSink : public IMessageSink {
  public:
@@ -181,10 +181,10 @@ TEST_F(ZarnoSystemTest, SilentControllerIsATimeout) {
             std::vector<std::string>{"Error: Z20 is disconnected.\r\nTimeout error reading."});
 }
 
-TEST_F(ZarnoSystemTest, Result105IsIgnored) {
+TEST_F(ZarnoSystemTest, IgnoredRefusalChangesNothing) {
   Connect(Kind(20, 24));
-  sim->InjectFault(Refusal(idStatus, kRefusal105));
-  sim->InjectFault(Refusal(idCANAddress, kRefusal105));
+  sim->InjectFault(Refusal(idStatus, kIgnoredRefusal));
+  sim->InjectFault(Refusal(idCANAddress, kIgnoredRefusal));
   changed.clear();
   zarno.ReadStatus();
   zarno.SetValue(idCANAddress, TValue(9));

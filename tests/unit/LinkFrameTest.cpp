@@ -252,9 +252,12 @@ TEST(MapDeviceError, WholeTable) {
     int result;
   };
   for (const Case& c :
-       {Case{{0xFF, 0, 0, 8}, 100}, Case{{0x97, 0, 0, 8}, 204}, Case{{150, 0, 0, 8}, 999},
-        Case{{0, 0, 1, 6}, 4}, Case{{0, 0, 0, 6}, 3}, Case{{0, 0, 2, 6}, 3}, Case{{0, 0, 0, 5}, 5},
-        Case{{0, 0, 0, 7}, 999}, Case{{0xFE, 0x33, 0, 8}, 101}}) {
+       {Case{{0xFF, 0, 0, 8}, orClass8First}, Case{{0x97, 0, 0, 8}, orClass8Last},
+        Case{{150, 0, 0, 8}, orUnknownRefusal}, Case{{0, 0, 1, 6}, orRefusedClass6Code1},
+        Case{{0, 0, 0, 6}, orRefusedClass6}, Case{{0, 0, 2, 6}, orRefusedClass6},
+        Case{{0, 0, 0, 5}, orRefusedClass5}, Case{{0, 0, 0, 7}, orUnknownRefusal},
+        Case{{0xFE, 0x33, 0, 8}, orClass8First + 1}, Case{{0xFA, 0, 0, 8}, orRefusalIgnored},
+        Case{{0xD4, 0, 0, 8}, orSoundErrorLeftOpen}}) {
     EXPECT_EQ(MapDeviceError(c.e), c.result)
         << int(c.e[0]) << "," << int(c.e[2]) << "," << int(c.e[3]);
   }

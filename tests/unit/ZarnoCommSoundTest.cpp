@@ -124,13 +124,17 @@ TEST_F(SoundOperatorTest, EndingsWhileStreamingAndStopping) {
     bool stopping;
     R code;
     std::vector<uint8_t> block;
-    std::string event;
+    int result;
   };
   for (const Case& c :
-       {Case{false, R::Timeout, {}, "data 1 0"}, Case{false, R::NotOpen, {}, "data 16 0"},
-        Case{false, R::Ok, SoundBlock(2, 0xFF), "data 100 0"},
-        Case{false, R::Ok, SoundBlock(2, 0x10), "data 999 0"}, Case{true, R::Timeout, {}, "stop 1"},
-        Case{true, R::Ok, SoundBlock(2, 0xFE), "stop 101"}}) {
+       {Case{false, R::Timeout, {}, orNoAnswer}, Case{false, R::NotOpen, {}, orNotConnected},
+        Case{false, R::Ok, SoundBlock(2, 0xFF), orClass8First},
+        Case{false, R::Ok, SoundBlock(2, 0x10), orUnknownRefusal},
+        Case{true, R::Timeout, {}, orNoAnswer},
+        Case{true, R::Ok, SoundBlock(2, 0xFE), orClass8First + 1}}) {
+    const std::string event =
+        c.stopping ? "stop " + std::to_string(c.result) : "data " + std::to_string(c.result) + " 0";
+    SCOPED_TRACE(event);
     StartStreaming();
     if (c.stopping) {
       oper->StopSound();
@@ -141,7 +145,7 @@ TEST_F(SoundOperatorTest, EndingsWhileStreamingAndStopping) {
       link->Answer(c.code);
     else
       Block(c.block);
-    EXPECT_EQ(log, (std::vector<std::string>{c.event, "idle"})) << c.event;
+    EXPECT_EQ(log, (std::vector<std::string>{event, "idle"}));
     EXPECT_FALSE(oper->SoundMode());
   }
 }

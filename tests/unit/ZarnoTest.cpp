@@ -189,13 +189,13 @@ TEST_F(ZarnoTest, RawReadsLeaveTheDeviceObjectAsItIs) {
                                                  "reading."});
 }
 
-TEST_F(ZarnoTest, Result105LeavesObjectAndConnectionAlone) {
+TEST_F(ZarnoTest, IgnoredRefusalLeavesObjectAndConnectionAlone) {
   ConnectTo(0x13, 24);
   objects[idStatus] = {0x05};
   zarno->ReadStatus();
   Pump();
   ASSERT_TRUE(zarno->StatusBit(0));
-  refusals[idStatus] = {0xFA, 0, 0, 8};
+  refusals[idStatus] = {0xFA, 0, 0, 8};  // orRefusalIgnored
   refusals[idCANAddress] = {0xFA, 0, 0, 8};
   changed.clear();
   zarno->ReadStatus();
