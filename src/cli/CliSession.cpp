@@ -70,7 +70,7 @@ void TCliSession::StartSimulator() {
 
 void TCliSession::SetUpLink() {
   zarno_ = std::make_unique<TZarno>(loop_);
-  // The unit names the description gives for each kind stand in for the user's own.
+  // The default unit name of each kind stands in for the user's own.
   for (uint8_t mode = 0; mode < 3; ++mode) zarno_->SetZarnoNames(mode, DeviceTypeName(mode));
   zarno_->SetPortPath(portPath_);
   TvltZarnoComm& comm = zarno_->Comm();

@@ -99,7 +99,7 @@ void TZarno::ShowError(const std::string& text) {
 // --- Connection ---
 
 void TZarno::Connect() {
-  ConnectionState = 1;
+  ConnectionState = TConnectionState::Connecting;
   PortVanished = false;
   params_.ResetToDefaults();
   PeakIntensity = 0;
@@ -110,7 +110,7 @@ void TZarno::Connect() {
 void TZarno::HandleOpen(int result) {
   queue_.AccessCheck = true;
   if (result != 0) {
-    ConnectionState = 0;
+    ConnectionState = TConnectionState::Offline;
     if (OnDisconnect) OnDisconnect(*this);
     // The number only where no device path names the port.
     std::string text = "Error connecting to " +
@@ -127,7 +127,7 @@ void TZarno::HandleOpen(int result) {
 void TZarno::Disconnect() {
   comm_->CloseConnection();
   ForgetPassword();
-  ConnectionState = 0;
+  ConnectionState = TConnectionState::Offline;
 }
 
 // Every connection ends locked; the password that had been accepted is kept aside for a
@@ -146,7 +146,7 @@ void TZarno::HandleClose(int result) {
     HandlePortVanished();
     return;
   }
-  ConnectionState = 0;
+  ConnectionState = TConnectionState::Offline;
   // A close while streaming brings no sound event: the recording ends here instead.
   HandleStopSound(orNotConnected);
   // Under the three-level scheme no value read under an access level may stay visible.
@@ -160,7 +160,7 @@ void TZarno::HandleClose(int result) {
 // back to closed, so that the same port can be opened again, and its close report takes
 // the device model offline. The user is told once, here.
 void TZarno::HandlePortVanished() {
-  const bool wasOnline = ConnectionState != 0;
+  const bool wasOnline = ConnectionState != TConnectionState::Offline;
   PortVanished = true;
   ForgetPassword();
   comm_->CloseConnection();
@@ -198,14 +198,14 @@ void TZarno::HandleRead(TCustomCommObject& object, int result) {
   }
   const uint16_t id = object.ObjectID;
   if (OnTransferResult) OnTransferResult(*this, id, false, result);
-  if (result == 105) return;
+  if (result == orRefusalIgnored) return;
   if (result != 0) {
     ReportReadError(id, result);
     return;
   }
   switch (id) {
     case idSwVersion:
-      ConnectionState = 2;
+      ConnectionState = TConnectionState::Connected;
       Identify();
       return;
     case idThreeLvLPassword:
@@ -243,7 +243,7 @@ void TZarno::HandleWritten(TCustomCommObject& object, int result) {
     return;
   }
   if (id == idWriteOperPassword) TakeChangedPassword(result == 0);
-  if (result == 0 || result == 105) return;
+  if (result == orSuccess || result == orRefusalIgnored) return;
   if (ReportedAsVanished()) return;
   Disconnect();
   ShowError(GetZarnoName() +

@@ -94,6 +94,9 @@ using TObjectEvent = std::function<void(TZarno& sender, uint16_t aCommObjID)>;
 using TTransferEvent =
     std::function<void(TZarno& sender, uint16_t aCommObjID, bool isWrite, int result)>;
 
+// The numbers are those the status bar and the settings have always shown.
+enum class TConnectionState : uint8_t { Offline = 0, Connecting = 1, Connected = 2 };
+
 class TZarno {
  public:
   explicit TZarno(IMainThread& mainThread);
@@ -127,8 +130,8 @@ class TZarno {
 
   void Connect();
   void Disconnect();
-  bool IsConnected() const { return ConnectionState == 2; }
-  bool IsConnecting() const { return ConnectionState == 1; }
+  bool IsConnected() const { return ConnectionState == TConnectionState::Connected; }
+  bool IsConnecting() const { return ConnectionState == TConnectionState::Connecting; }
 
   // --- Identification and firmware ---
   int32_t SwVersion() const;
@@ -231,7 +234,7 @@ class TZarno {
   void SetFiringToCylinder(const TFiringTable& table);
   void WriteCylinderConfiguration();
 
-  // ---- Parameter files (ZarnoFiles.cpp) ----
+  // ---- Parameter files (vltZarnoFiles.cpp) ----
   // 1 (".zrn") for the 20-sensor unit below 2.5, 2 (".zr2") for the 2-sensor unit below
   // 1.3, else 0 (".zrp"). Throws "TZarno.GetSaveFileFormat: Unspecified ZarnoMode." for
   // a mode other than 0..2.
@@ -259,7 +262,7 @@ class TZarno {
   int MaxChannel = 0;
   bool Loading = false;  // a parameter file is being applied
   int NumMaxChannels = kChannelCount;
-  uint8_t ConnectionState = 0;  // 0 offline, 1 connecting, 2 connected
+  TConnectionState ConnectionState = TConnectionState::Offline;
 
   // ---- Sound recording (vltZarnoSound.cpp) ----
   uint16_t SampleRate = 41000;    // written into the file header, given to the scope

@@ -149,7 +149,7 @@ void MainWindowTest::InstantConnectShowsSetupAndCancelStillBringsThePage() {
   TmSetUp& w = rig.Start();
   w.show();
   QTRY_COMPARE(rig.Runner.Titles, QStringList{"Setup"});
-  QCOMPARE(w.Zarno->ConnectionState, 0);
+  QCOMPARE(w.Zarno->ConnectionState, TConnectionState::Offline);
   QCOMPARE(w.PCtrlCharts->currentWidget(), w.tsHistory);
   QTRY_VERIFY(w.actOpenDirect->isEnabled());  // again at the next action update
 }
@@ -244,7 +244,7 @@ void MainWindowTest::ActionsFollowConnectionAndPassword() {
   // Firmware 2.5: the three-level scheme, monitor until a password is given.
   TConnectedRig connected({});
   TmSetUp& w = *connected.Rig.Window;
-  QCOMPARE(w.Zarno->ConnectionState, 1);
+  QCOMPARE(w.Zarno->ConnectionState, TConnectionState::Connecting);
   // Disconnect gives up the connect under way.
   check(w, {false, false, true, false, false, false, false, false, true, true});
   QTRY_VERIFY_WITH_TIMEOUT(w.Zarno->IsConnected(), kConnectMs);
@@ -256,7 +256,7 @@ void MainWindowTest::ActionsFollowConnectionAndPassword() {
   check(w, {false, false, true, false, false, true, true, true, true, true});
 
   w.actClose->trigger();
-  QTRY_COMPARE(w.Zarno->ConnectionState, 0);
+  QTRY_COMPARE(w.Zarno->ConnectionState, TConnectionState::Offline);
   check(w, {true, true, false, true, false, false, false, false, true, true});
 }
 
@@ -276,7 +276,7 @@ void MainWindowTest::NewerFirmwareIsRefusedAndTheWindowGoesOffline() {
            "Zarno-20 version 2.6 is unsupported! (Last supported version is 2.5.)\r\n\r\n"
            "Connection will be closed!");
   QVERIFY(connectedWhileAsked);
-  QTRY_COMPARE(w.Zarno->ConnectionState, 0);
+  QTRY_COMPARE(w.Zarno->ConnectionState, TConnectionState::Offline);
   QVERIFY(!w.ZarnoTimer->isActive());
   QTRY_VERIFY(w.actOpenDirect->isEnabled());
   // The refused controller leaves the offline choice as it was.
@@ -284,12 +284,16 @@ void MainWindowTest::NewerFirmwareIsRefusedAndTheWindowGoesOffline() {
 }
 
 void MainWindowTest::ConnectionPanelShowsStateTextAndColour() {
-  QCOMPARE(ConnectionPanelPaint(0, "/dev/ttyUSB0").Text, "Offline");
-  QVERIFY(!ConnectionPanelPaint(0, "/dev/ttyUSB0").Fill.isValid());
-  QCOMPARE(ConnectionPanelPaint(1, "/dev/ttyUSB0").Text, "Connecting...");
-  QCOMPARE(ConnectionPanelPaint(1, "/dev/ttyUSB0").Fill, QColor(Qt::yellow));
-  QCOMPARE(ConnectionPanelPaint(2, "/dev/ttyUSB0").Text, "Connected to: ttyUSB0");
-  QCOMPARE(ConnectionPanelPaint(2, "/dev/ttyUSB0").Fill, QColor(0, 255, 0));
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Offline, "/dev/ttyUSB0").Text, "Offline");
+  QVERIFY(!ConnectionPanelPaint(TConnectionState::Offline, "/dev/ttyUSB0").Fill.isValid());
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Connecting, "/dev/ttyUSB0").Text,
+           "Connecting...");
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Connecting, "/dev/ttyUSB0").Fill,
+           QColor(Qt::yellow));
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Connected, "/dev/ttyUSB0").Text,
+           "Connected to: ttyUSB0");
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Connected, "/dev/ttyUSB0").Fill,
+           QColor(0, 255, 0));
 
   // And on screen: the panel is painted in the colour of the state.
   TConnectedRig connected({});

@@ -152,7 +152,7 @@ void ShellTest::ConnectOnASilentPortCanBeGivenUpAtOnce() {
     } else {
       w.actClose->trigger();
     }
-    QCOMPARE(w.Zarno->ConnectionState, 0);
+    QCOMPARE(w.Zarno->ConnectionState, TConnectionState::Offline);
     // The attempt ends now, not after the reply's time-out of a second.
     QTRY_VERIFY2_WITH_TIMEOUT(w.Zarno->Comm().Connection()->State() == 0, name, 200);
     QTRY_VERIFY2(w.actOpenDirect->isEnabled(), name);

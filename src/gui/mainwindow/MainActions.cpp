@@ -169,7 +169,7 @@ void TmSetUp::UpdateActions() {
   const bool connected = Zarno->IsConnected();
   // Neither connected nor on the way: a second connect or a change of the hardware type
   // while the controller is being identified would cross the running connect.
-  const bool idle = Zarno->ConnectionState == 0;
+  const bool idle = Zarno->ConnectionState == TConnectionState::Offline;
   const bool passwordOK = Zarno->PasswordOK();
   actTwoSensorsMode->setEnabled(idle);
   const bool twoSensors = actTwoSensorsMode->isChecked();

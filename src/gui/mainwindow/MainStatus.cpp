@@ -7,15 +7,16 @@
 
 namespace kalvist {
 
-TPanelPaint ConnectionPanelPaint(uint8_t connectionState, const std::string& portPath) {
+TPanelPaint ConnectionPanelPaint(TConnectionState connectionState, const std::string& portPath) {
   switch (connectionState) {
-    case 1:
+    case TConnectionState::Connecting:
       return {"Connecting...", QColor(Qt::yellow)};
-    case 2:
+    case TConnectionState::Connected:
       return {"Connected to: " + QString::fromStdString(PortLabel(portPath)), QColor(0, 255, 0)};
-    default:
-      return {"Offline", QColor()};
+    case TConnectionState::Offline:
+      break;
   }
+  return {"Offline", QColor()};
 }
 
 QString ConnectedSwVersionText(int versionTimesTen) {

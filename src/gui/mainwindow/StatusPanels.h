@@ -8,13 +8,15 @@
 
 namespace kalvist {
 
+enum class TConnectionState : uint8_t;  // vltZarno.h
+
 struct TPanelPaint {
   QString Text;
   QColor Fill;  // invalid: the bar's own background
 };
 
-// 0 offline, 1 connecting, 2 connected; `portPath` is the connected port's device path.
-TPanelPaint ConnectionPanelPaint(uint8_t connectionState, const std::string& portPath);
+// `portPath` is the connected port's device path.
+TPanelPaint ConnectionPanelPaint(TConnectionState connectionState, const std::string& portPath);
 
 // The access level in words while connected ("Administrator", "Operator", "Monitor");
 // empty while offline.
