@@ -123,6 +123,7 @@ TEST_F(LinkSystemTest, InjectedFaultsEndWithTheRightResult) {
         Case{TFaultKind::NoReply, 4, orNoAnswer, true},
         Case{TFaultKind::CorruptCrc, 4, orInvalidAnswer, true},
         Case{TFaultKind::WrongSegment, 4, orInvalidAnswer, false}}) {
+    SCOPED_TRACE(std::string(sim::FaultKindName(c.kind)) + " x" + std::to_string(c.count));
     const auto before = sim->Counters();
     const TFault fault = Fault(c.kind, 30000);
     sim->InjectFault(fault, c.count);
@@ -207,6 +208,7 @@ TEST_F(LinkSystemTest, OpenFailuresCarryTheirCodes) {
   std::vector<std::pair<std::string, int>> cases{
       {"", opBadPortName}, {"/dev/no-such-port", opCannotOpen}, {"/dev/null", opCannotSetUp}};
   for (const auto& [path, code] : cases) {
+    SCOPED_TRACE(path);
     oper->PortPath = path;
     oper->OnOpenConnection = [this](TvltCustomConnection&, int r) { opened = r; };
     opened.reset();

@@ -66,6 +66,7 @@ TEST_F(OperatorTest, LastFailedTryDecidesBetweenNoAnswerAndInvalidAnswer) {
        {Case{{R::BadReply, R::Timeout, R::Timeout, R::Timeout}, orNoAnswer},
         Case{{R::Timeout, R::Timeout, R::Timeout, R::BadReply}, orInvalidAnswer},
         Case{{R::Timeout, R::Timeout, R::Timeout, R::SegmentMismatch}, orInvalidAnswer}}) {
+    SCOPED_TRACE("last try " + std::to_string(static_cast<int>(*(c.codes.end() - 1))));
     events.clear();
     std::vector<uint8_t> buffer(2);
     int32_t size = 2;
@@ -112,8 +113,10 @@ TEST_F(OperatorTest, RefusalsAndClosedPortEndWithoutRepeats) {
     int result;
   };
   for (const Case& c :
-       {Case{R::DeviceError, {0xFF, 0, 0, 8}, 100}, Case{R::DeviceError, {0, 0, 1, 6}, 4},
+       {Case{R::DeviceError, {0xFF, 0, 0, 8}, orClass8First},
+        Case{R::DeviceError, {0, 0, 1, 6}, orRefusedClass6Code1},
         Case{R::NotOpen, {}, orNotConnected}}) {
+    SCOPED_TRACE("result " + std::to_string(c.result));
     events.clear();
     link->sent.clear();
     uint8_t value[2] = {1, 2};
@@ -134,6 +137,7 @@ TEST_F(OperatorTest, WriteFramesBySize) {
   for (const Case& c :
        {Case{0, false, {0}}, Case{127, false, {127}}, Case{128, false, {126, 2}},
         Case{300, false, {126, 126, 48}}, Case{125, true, {127}}, Case{126, true, {126, 2}}}) {
+    SCOPED_TRACE(std::to_string(c.size) + (c.prefixed ? " bytes, prefixed" : " bytes"));
     link->sent.clear();
     events.clear();
     const bool started = c.prefixed ? oper->WriteCommObjPrefixed(9, data.data(), 0xBEEF, c.size)

@@ -302,6 +302,7 @@ TEST_F(QueueTest, ContractViolationsNameUnitAndLine) {
   for (const Case& row :
        {Case{[&](TvltControllerQueue& q) { q.EnqueueRead(obj); }, missing, 274},
         Case{[&](TvltControllerQueue& q) { q.EnqueueWrite(obj); }, missing, 295}}) {
+    SCOPED_TRACE("line " + std::to_string(row.line));
     TvltControllerQueue bare;
     try {
       row.call(bare);

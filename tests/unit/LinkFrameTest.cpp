@@ -207,6 +207,7 @@ TEST(EvaluateReply, RulesInOrder) {
        {}},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     const auto result =
         EvaluateReply(TReception::Complete, c.reply, Request(c.op), TSegmentCounters{});
     EXPECT_EQ(result.Reply.Code, c.code) << c.name;
@@ -258,6 +259,8 @@ TEST(MapDeviceError, WholeTable) {
         Case{{0, 0, 0, 5}, orRefusedClass5}, Case{{0, 0, 0, 7}, orUnknownRefusal},
         Case{{0xFE, 0x33, 0, 8}, orClass8First + 1}, Case{{0xFA, 0, 0, 8}, orRefusalIgnored},
         Case{{0xD4, 0, 0, 8}, orSoundErrorLeftOpen}}) {
+    SCOPED_TRACE(std::to_string(c.e[0]) + "," + std::to_string(c.e[2]) + "," +
+                 std::to_string(c.e[3]));
     EXPECT_EQ(MapDeviceError(c.e), c.result)
         << int(c.e[0]) << "," << int(c.e[2]) << "," << int(c.e[3]);
   }
