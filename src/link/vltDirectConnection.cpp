@@ -404,6 +404,8 @@ int TvltDirectConnection::WaitTimeoutMs() const {
 }
 
 void TvltDirectConnection::ReadStep(std::stop_token stop) {
+  // A close may have come before the read began, its wake-up spent on the job's wait.
+  if (cutShort_) return OnReadEnded(false);
   const TWaitResult wait = port_->Wait(readWanted_ > 0, WaitTimeoutMs());
   if (stop.stop_requested()) return;
   bool failed = wait == TWaitResult::Failed;
