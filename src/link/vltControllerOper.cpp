@@ -6,13 +6,12 @@
 #include "KalvistError.h"
 
 namespace kalvist {
-namespace {
+
 // A negative size is the caller's fault, never the controller's: it would otherwise
 // reach the frame as a huge length.
-void RequireSize(int32_t size) {
+void TvltControllerOper::RequireSize(int32_t size) {
   if (size < 0) throw TKalvistError("Negative object size " + std::to_string(size));
 }
-}  // namespace
 
 TvltControllerOper::TvltControllerOper(IMainThread& mainThread) : mainThread_(mainThread) {}
 

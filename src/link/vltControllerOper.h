@@ -51,6 +51,9 @@ class TvltControllerOper {
   virtual bool Busy() const;
 
  protected:
+  // Throws TKalvistError for a negative size.
+  static void RequireSize(int32_t size);
+
   enum class TOperState : uint8_t { Idle, Reading, ReadToSend, Writing, WriteToSend };
 
   virtual void DoReadResult(int result);

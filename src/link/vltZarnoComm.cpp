@@ -37,18 +37,22 @@ bool TvltZarnoComm::AccessValid() const {
   return !accessNeeded_ && MainThread().NowMs() - lastGoodReply_ <= kAccessLifetimeMs;
 }
 
+// The size is checked here too: a prelude must not go out ahead of a refused call.
 bool TvltZarnoComm::ReadWithAccess(uint16_t objectId, uint8_t* buffer, int32_t& size) {
+  RequireSize(size);
   if (AccessValid()) return ReadCommObj(objectId, buffer, size);
   return RunPrelude({TPendingKind::Read, objectId, buffer, nullptr, size, 0});
 }
 
 bool TvltZarnoComm::WriteWithAccess(uint16_t objectId, const uint8_t* buffer, int32_t size) {
+  RequireSize(size);
   if (AccessValid()) return WriteCommObj(objectId, buffer, size);
   return RunPrelude({TPendingKind::Write, objectId, nullptr, buffer, size, 0});
 }
 
 bool TvltZarnoComm::WritePrefixedWithAccess(uint16_t objectId, const uint8_t* buffer,
                                             uint16_t prefix, int32_t size) {
+  RequireSize(size);
   if (AccessValid()) return WriteCommObjPrefixed(objectId, buffer, prefix, size);
   return RunPrelude({TPendingKind::WritePrefixed, objectId, nullptr, buffer, size, prefix});
 }

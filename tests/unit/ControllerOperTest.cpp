@@ -198,6 +198,10 @@ TEST_F(OperatorTest, NegativeSizeIsRefusedBeforeAnythingIsSent) {
   EXPECT_THROW(oper->WriteCommObj(1, buffer.data(), -1), TKalvistError);
   EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -1), TKalvistError);
   EXPECT_THROW(oper->WriteCommObjPrefixed(1, buffer.data(), 7, -2), TKalvistError);
+  // With the access number due, no prelude goes out ahead of a refused call.
+  EXPECT_THROW(oper->ReadWithAccess(1, buffer.data(), size), TKalvistError);
+  EXPECT_THROW(oper->WriteWithAccess(1, buffer.data(), -1), TKalvistError);
+  EXPECT_THROW(oper->WritePrefixedWithAccess(1, buffer.data(), 7, -1), TKalvistError);
   EXPECT_TRUE(link->sent.empty());
   EXPECT_FALSE(oper->Busy());
   // An empty value is a value: it goes out.
