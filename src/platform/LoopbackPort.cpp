@@ -180,7 +180,8 @@ class TLoopbackPort final : public ISerialPort {
       if (!cable_) return;
       sent = cable_->ToDevice.LastArrival();
     }
-    std::this_thread::sleep_until(sent);
+    // Some systems' sleeps end a little early; the last byte must have arrived.
+    while (TClock::now() < sent) std::this_thread::sleep_until(sent);
   }
 
   bool CheckPresent() override {

@@ -56,9 +56,16 @@ std::string TZarnoSimulator::Start() {
   return line_->ClientPath();
 }
 
+// The thread is woken by hand rather than by a stop callback: GCC 12's library can lose
+// the wake-up that ends a callback's destruction where it has no futex (Windows).
 void TZarnoSimulator::HangUp() {
   if (thread_.joinable()) {
     thread_.request_stop();
+    line_->Wake();
+    {
+      std::lock_guard lock(sleepMutex_);
+    }
+    sleepWake_.notify_all();
     thread_.join();
   }
   line_->Close();
@@ -71,7 +78,6 @@ std::string TZarnoSimulator::SlavePath() const {
 }
 
 void TZarnoSimulator::Run(std::stop_token stop) {
-  std::stop_callback wake(stop, [this] { line_->Wake(); });
   std::array<uint8_t, 512> buffer{};
   while (!stop.stop_requested()) {
     if (!clientPresent_) {
@@ -218,8 +224,8 @@ void TZarnoSimulator::Send(std::span<const uint8_t> bytes) {
 
 bool TZarnoSimulator::SleepFor(uint32_t ms, std::stop_token stop) {
   std::unique_lock lock(sleepMutex_);
-  sleepWake_.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
-  return !stop.stop_requested();
+  return !sleepWake_.wait_for(lock, std::chrono::milliseconds(ms),
+                              [&] { return stop.stop_requested(); });
 }
 
 bool TZarnoSimulator::SetObject(uint16_t id, std::span<const uint8_t> bytes) {

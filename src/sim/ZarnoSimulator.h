@@ -116,7 +116,7 @@ class TZarnoSimulator {
   std::atomic<bool> running_ = false;
   std::atomic<bool> clientPresent_ = false;
   std::mutex sleepMutex_;
-  std::condition_variable_any sleepWake_;
+  std::condition_variable sleepWake_;
   std::jthread thread_;
 };
 

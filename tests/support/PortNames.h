@@ -2,6 +2,7 @@
 // system the tests run on.
 #pragma once
 
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -9,14 +10,30 @@
 
 namespace kalvist::test {
 
+// A well-formed name that leads to no port.
+inline const char* MissingPortName() {
+#ifdef _WIN32
+  return "COM250";
+#else
+  return "/dev/kalvist-no-such-port";
+#endif
+}
+
+// The system's own words for why that port does not open.
+inline std::string MissingPortReason() {
+  return CreateSerialPort()->Open(MissingPortName()).Reason;
+}
+
 inline std::vector<std::pair<const char*, int>> FailingPortNames() {
 #ifdef _WIN32
   // No COM port answers to 250 on a test machine; a device path is no COM port name.
-  return {{"", opBadPortName}, {"COM0", opBadPortName}, {"/dev/ttyUSB0", opBadPortName},
-          {"COM250", opCannotOpen}};
+  return {{"", opBadPortName},
+          {"COM0", opBadPortName},
+          {"/dev/ttyUSB0", opBadPortName},
+          {MissingPortName(), opCannotOpen}};
 #else
   // /dev/null opens but is no terminal.
-  return {{"", opBadPortName}, {"/dev/no-such-port", opCannotOpen}, {"/dev/null", opCannotSetUp}};
+  return {{"", opBadPortName}, {MissingPortName(), opCannotOpen}, {"/dev/null", opCannotSetUp}};
 #endif
 }
 

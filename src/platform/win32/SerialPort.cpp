@@ -1,6 +1,8 @@
-// Win32 implementation of ISerialPort: a COM port opened for overlapped I/O. A wait for
-// bytes is an overlapped read that stays pending until the first byte arrives, waited
-// on together with the wake event.
+// Win32 implementation of ISerialPort: a COM port opened for overlapped I/O. Reads
+// return at once with what has arrived; a wait for bytes is an overlapped
+// WaitCommEvent(EV_RXCHAR), waited on together with the wake event. (An overlapped read
+// that waits for its first byte would do as well on Windows, but Wine 8 never completes
+// one when the bytes are already queued.)
 #include <windows.h>
 
 #include <algorithm>
@@ -55,13 +57,10 @@ bool ConfigureLine(HANDLE port) {
   dcb.fNull = FALSE;
   dcb.fAbortOnError = FALSE;
   if (!SetCommState(port, &dcb)) return false;
-  // A read returns at once with what has arrived; with nothing there it waits for the
-  // first byte (for as long as the clock allows), which is what Wait waits on.
+  // A read returns at once with what has arrived, nothing included.
   COMMTIMEOUTS timeouts{};
   timeouts.ReadIntervalTimeout = MAXDWORD;
-  timeouts.ReadTotalTimeoutMultiplier = MAXDWORD;
-  timeouts.ReadTotalTimeoutConstant = MAXDWORD - 1;
-  if (!SetCommTimeouts(port, &timeouts)) return false;
+  if (!SetCommTimeouts(port, &timeouts) || !SetCommMask(port, EV_RXCHAR)) return false;
   return PurgeComm(port, PURGE_RXCLEAR | PURGE_TXCLEAR) != 0;
 }
 
@@ -86,7 +85,6 @@ class TWin32SerialPort final : public ISerialPort {
     port_ = port;
     name_ = "COM" + std::to_string(*number);
     failed_ = false;
-    readHave_ = readTaken_ = 0;
     return {opOpened, {}};
   }
 
@@ -95,14 +93,14 @@ class TWin32SerialPort final : public ISerialPort {
     if (port_ == INVALID_HANDLE_VALUE) return;
     CancelIoEx(port_, nullptr);
     DWORD ignored = 0;
-    if (readPending_) GetOverlappedResult(port_, &readOv_, &ignored, TRUE);
+    if (commPending_) GetOverlappedResult(port_, &commOv_, &ignored, TRUE);
     if (writePending_) GetOverlappedResult(port_, &writeOv_, &ignored, TRUE);
-    readPending_ = writePending_ = false;
+    commPending_ = writePending_ = false;
     CloseHandle(port_);
     port_ = INVALID_HANDLE_VALUE;
     name_.clear();
-    // A waiter on the read event looks again and finds the port closed.
-    SetEvent(readEvent_.Get());
+    // A waiter on the byte event looks again and finds the port closed.
+    SetEvent(commEvent_.Get());
   }
 
   bool IsOpen() const override {
@@ -110,28 +108,26 @@ class TWin32SerialPort final : public ISerialPort {
     return port_ != INVALID_HANDLE_VALUE;
   }
 
-  // What a read has already taken from the driver goes too; a read still waiting for
-  // its first byte stays, as the bytes it will get come after the purge.
   void Purge() override {
     std::lock_guard lock(ioMutex_);
-    if (port_ == INVALID_HANDLE_VALUE) return;
-    CollectRead(false);
-    readHave_ = readTaken_ = 0;
-    PurgeComm(port_, PURGE_RXCLEAR | PURGE_TXCLEAR);
+    if (port_ != INVALID_HANDLE_VALUE) PurgeComm(port_, PURGE_RXCLEAR | PURGE_TXCLEAR);
   }
 
   long Read(std::span<uint8_t> buffer) override {
     std::lock_guard lock(ioMutex_);
-    if (port_ == INVALID_HANDLE_VALUE) return -1;
-    CollectRead(false);
-    if (readHave_ == readTaken_ && !failed_) StartRead();
-    if (readHave_ > readTaken_) {
-      const size_t n = std::min(buffer.size(), readHave_ - readTaken_);
-      std::copy_n(readBuffer_.begin() + static_cast<std::ptrdiff_t>(readTaken_), n, buffer.begin());
-      readTaken_ += n;
-      return static_cast<long>(n);
+    if (port_ == INVALID_HANDLE_VALUE || failed_) return -1;
+    OVERLAPPED ov{};
+    ov.hEvent = readEvent_.Get();
+    ResetEvent(readEvent_.Get());
+    DWORD got = 0;
+    const DWORD size = static_cast<DWORD>(std::min<size_t>(buffer.size(), MAXDWORD));
+    // With the time-outs set at open the read ends at once, even where it goes pending.
+    if (!ReadFile(port_, buffer.data(), size, &got, &ov) &&
+        (GetLastError() != ERROR_IO_PENDING || !GetOverlappedResult(port_, &ov, &got, TRUE))) {
+      failed_ = true;
+      return -1;
     }
-    return failed_ ? -1 : 0;
+    return static_cast<long>(got);
   }
 
   // The bytes go to the driver whole; while it still writes earlier ones, nothing more
@@ -176,19 +172,19 @@ class TWin32SerialPort final : public ISerialPort {
   }
 
   TWaitResult Wait(bool forRead, int timeoutMs) override {
-    bool watchRead = false;
+    bool watchBytes = false;
     if (forRead) {
       std::lock_guard lock(ioMutex_);
       if (port_ != INVALID_HANDLE_VALUE) {
-        CollectRead(false);
-        if (readHave_ == readTaken_ && !failed_) StartRead();
-        // A failed read is reported as readable: the read that follows says so.
-        if (readHave_ > readTaken_ || failed_) return TWaitResult::Readable;
-        watchRead = true;
+        // The byte event is armed before the queue is looked at, so that a byte arriving
+        // in between still ends the wait. A failure is reported as readable: the read
+        // that follows says so.
+        if (!ArmByteEvent() || BytesQueued() != 0) return TWaitResult::Readable;
+        watchBytes = true;
       }
     }
-    const HANDLE events[2] = {wake_.Get(), readEvent_.Get()};
-    const DWORD r = WaitForMultipleObjects(watchRead ? 2 : 1, events, FALSE, Timeout(timeoutMs));
+    const HANDLE events[2] = {wake_.Get(), commEvent_.Get()};
+    const DWORD r = WaitForMultipleObjects(watchBytes ? 2 : 1, events, FALSE, Timeout(timeoutMs));
     if (r == WAIT_OBJECT_0) {
       ResetEvent(wake_.Get());
       return TWaitResult::Woken;
@@ -220,40 +216,38 @@ class TWin32SerialPort final : public ISerialPort {
     return timeoutMs < 0 ? INFINITE : static_cast<DWORD>(timeoutMs);
   }
 
-  // Under ioMutex_, with the port open and nothing left of the last read.
-  void StartRead() {
-    if (readPending_) return;
-    readOv_ = OVERLAPPED{};
-    readOv_.hEvent = readEvent_.Get();
-    ResetEvent(readEvent_.Get());
-    DWORD got = 0;
-    if (ReadFile(port_, readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()), &got,
-                 &readOv_)) {
-      readHave_ = got;
-      readTaken_ = 0;
-      return;
+  // Under ioMutex_, port open: a WaitCommEvent(EV_RXCHAR) pending or just ended (its
+  // event then set). False when the port refuses.
+  bool ArmByteEvent() {
+    DWORD ignored = 0;
+    if (commPending_) {
+      if (!GetOverlappedResult(port_, &commOv_, &ignored, FALSE) &&
+          GetLastError() == ERROR_IO_INCOMPLETE) {
+        return true;
+      }
+      commPending_ = false;
     }
-    if (GetLastError() == ERROR_IO_PENDING) {
-      readPending_ = true;
-    } else {
+    commOv_ = OVERLAPPED{};
+    commOv_.hEvent = commEvent_.Get();
+    ResetEvent(commEvent_.Get());
+    if (WaitCommEvent(port_, &commMask_, &commOv_)) return true;
+    if (GetLastError() != ERROR_IO_PENDING) {
       failed_ = true;
+      return false;
     }
+    commPending_ = true;
+    return true;
   }
 
-  // Under ioMutex_: takes the result of a pending read once it has one.
-  void CollectRead(bool wait) {
-    if (!readPending_) return;
-    DWORD got = 0;
-    if (GetOverlappedResult(port_, &readOv_, &got, wait ? TRUE : FALSE)) {
-      readPending_ = false;
-      readHave_ = got;
-      readTaken_ = 0;
-      return;
+  // Under ioMutex_, port open: bytes waiting in the driver, or -1 when it cannot say.
+  long BytesQueued() {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!ClearCommError(port_, &errors, &status)) {
+      failed_ = true;
+      return -1;
     }
-    const DWORD error = GetLastError();
-    if (error == ERROR_IO_INCOMPLETE) return;
-    readPending_ = false;
-    if (error != ERROR_OPERATION_ABORTED) failed_ = true;
+    return static_cast<long>(status.cbInQue);
   }
 
   // Under ioMutex_: true once the pending write has finished.
@@ -273,16 +267,15 @@ class TWin32SerialPort final : public ISerialPort {
   HANDLE port_ = INVALID_HANDLE_VALUE;
   std::string name_;
   bool failed_ = false;  // a read or write failed: the device has gone
-  OVERLAPPED readOv_{};
-  bool readPending_ = false;
-  std::array<uint8_t, 512> readBuffer_{};
-  size_t readHave_ = 0;
-  size_t readTaken_ = 0;
+  OVERLAPPED commOv_{};
+  bool commPending_ = false;
+  DWORD commMask_ = 0;  // WaitCommEvent writes it when it ends
   OVERLAPPED writeOv_{};
   bool writePending_ = false;
   std::vector<uint8_t> writeBuffer_;
   const TEvent wake_{true};  // manual reset: WaitWritable leaves it for the next Wait
   const TEvent readEvent_{true};
+  const TEvent commEvent_{true};
   const TEvent writeEvent_{true};
 };
 
@@ -292,13 +285,26 @@ std::unique_ptr<ISerialPort> CreateSystemSerialPort() {
   return std::make_unique<TWin32SerialPort>();
 }
 
-// A COM port is there while the system maps its name to a device.
+// A COM port is there while the system maps its name to a device. Wine does not list a
+// port that only a link in its dosdevices folder makes; opening such a port for no
+// access at all finds it (a port that another program holds refuses even that).
 bool SystemPortExists(const std::string& path) {
   const std::optional<unsigned> number = ComPortNumber(path);
   if (!number) return false;
   std::array<wchar_t, 512> target{};
   const std::wstring name = L"COM" + std::to_wstring(*number);
-  return QueryDosDeviceW(name.c_str(), target.data(), static_cast<DWORD>(target.size())) != 0;
+  if (QueryDosDeviceW(name.c_str(), target.data(), static_cast<DWORD>(target.size())) != 0) {
+    return true;
+  }
+  const HANDLE probe = CreateFileW(Widen(ComDevicePath(*number)).c_str(), 0,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                   nullptr);
+  if (probe != INVALID_HANDLE_VALUE) {
+    CloseHandle(probe);
+    return true;
+  }
+  const DWORD error = GetLastError();
+  return error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION;
 }
 
 }  // namespace kalvist
