@@ -290,6 +290,8 @@ void MainWindowTest::ConnectionPanelShowsStateTextAndColour() {
   QCOMPARE(ConnectionPanelPaint(1, "/dev/ttyUSB0").Fill, QColor(Qt::yellow));
   QCOMPARE(ConnectionPanelPaint(2, "/dev/ttyUSB0").Text, "Connected to: ttyUSB0");
   QCOMPARE(ConnectionPanelPaint(2, "/dev/ttyUSB0").Fill, QColor(0, 255, 0));
+  // The built-in simulator on a loopback line (Windows) is named as such, not as a port.
+  QCOMPARE(ConnectionPanelPaint(2, "loopback:1").Text, "Connected to: built-in simulator");
 
   // And on screen: the panel is painted in the colour of the state.
   TConnectedRig connected({});
