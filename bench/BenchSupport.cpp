@@ -3,32 +3,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <cstdlib>
 #include <fstream>
-#include <new>
-
-namespace {
-std::atomic<uint64_t> gAllocations{0};
-}
-
-void* operator new(std::size_t size) {
-  gAllocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-  std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-  std::free(p);
-}
 
 namespace kalvist::bench {
-
-uint64_t Allocations() {
-  return gAllocations.load(std::memory_order_relaxed);
-}
 
 long ResidentKiB() {
   std::ifstream statm("/proc/self/statm");

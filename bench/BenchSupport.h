@@ -1,5 +1,6 @@
 // What the end-to-end benchmarks measure of their own process: heap allocations
-// (counted by the operator new of BenchSupport.cpp), resident memory and CPU time.
+// (counted by the operator new of BenchAllocations.cpp, on every system), resident
+// memory and CPU time (BenchSupport.cpp, Linux).
 #pragma once
 
 #include <cstdint>

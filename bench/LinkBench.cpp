@@ -1,10 +1,15 @@
-// End to end: back-to-back reads of one object against zarno-sim over a
-// pseudo-terminal, through the termios port, the I/O thread, the hand-over and the
-// operator. Prints exchanges per second, the program-side turnaround (last reply byte
-// received to first byte of the next request, from the line trace), and heap
-// allocations per exchange once running.
+// End to end: back-to-back reads of one object against the simulator, through the
+// system's port (or the loopback line), the I/O thread, the hand-over and the operator.
+// Prints exchanges per second, the program-side turnaround (last reply byte received
+// to first byte of the next request, from the line trace), and heap allocations per
+// exchange once running.
 //
-//   link-bench [--reads N] [--pace] [--object ID]
+// The simulator: zarno-sim as its own process on a pseudo-terminal (the default where
+// there are pseudo-terminals); --in-process, one in this process on the system's
+// default line (the loopback on Windows); --port, one already answering at the far end
+// of that port (e.g. COM5 under Wine, led to a pseudo-terminal).
+//
+//   link-bench [--reads N] [--pace] [--object ID] [--in-process | --port PATH]
 #include <algorithm>
 #include <atomic>
 #include <cstdio>
@@ -17,7 +22,8 @@
 #include "BenchSupport.h"
 #include "Clock.h"
 #include "EventLoop.h"
-#include "SimProcess.h"
+#include "SimLauncher.h"
+#include "ZarnoSimulator.h"
 #include "vltZarnoComm.h"
 
 namespace kalvist {
@@ -34,14 +40,53 @@ double Percentile(std::vector<uint64_t> values, double p) {
   return static_cast<double>(values[static_cast<size_t>(p * (values.size() - 1))]);
 }
 
-int Run(int reads, bool pace, uint16_t objectId) {
-  std::vector<std::string> args{"--tick", "0"};
-  if (pace) args.push_back("--pace");
-  bench::TSimProcess sim(args);
+enum class TSimPlace { Process, InProcess, Port };
+
+struct TOptions {
+  int Reads = 2000;
+  bool Pace = false;
+  uint16_t Object = 10293;
+  TSimPlace Place = DefaultDeviceLineKind() == TDeviceLineKind::PseudoTerminal
+                        ? TSimPlace::Process
+                        : TSimPlace::InProcess;
+  std::string Port;
+};
+
+// The simulator the options ask for, and the path to open.
+struct TSim {
+  std::unique_ptr<bench::ISimHandle> Process;
+  std::unique_ptr<sim::TZarnoSimulator> InProcess;
+  std::string Path;
+};
+
+TSim StartSim(const TOptions& o) {
+  TSim s;
+  if (o.Place == TSimPlace::Port) {
+    s.Path = o.Port;
+  } else if (o.Place == TSimPlace::InProcess) {
+    sim::TSimOptions options;
+    options.LiveTickMs = 0;
+    options.Pace = o.Pace;
+    s.InProcess = std::make_unique<sim::TZarnoSimulator>(options);
+    s.Path = s.InProcess->Start();
+  } else {
+    std::vector<std::string> args{"--tick", "0"};
+    if (o.Pace) args.push_back("--pace");
+    s.Process = bench::LaunchSimProcess(args);
+    s.Path = s.Process->Path();
+  }
+  return s;
+}
+
+int Run(const TOptions& o) {
+  const int reads = o.Reads;
+  const bool pace = o.Pace;
+  const uint16_t objectId = o.Object;
+  const TSim sim = StartSim(o);
 
   TEventLoop loop;
   TvltZarnoComm oper(loop);
-  oper.PortPath = sim.Path();
+  oper.PortPath = sim.Path;
 
   // Preallocated: the trace runs on the I/O thread and must not allocate.
   std::vector<TTraceRecord> trace(static_cast<size_t>(reads) * 4 + 64);
@@ -57,7 +102,8 @@ int Run(int reads, bool pace, uint16_t objectId) {
   oper.OpenConnection();
   loop.RunUntil([&] { return opened >= 0; }, 5000);
   if (opened != 0) {
-    std::fprintf(stderr, "cannot open %s: %d\n", sim.Path().c_str(), opened);
+    std::fprintf(stderr, "cannot open %s: %d %s\n", sim.Path.c_str(), opened,
+                 oper.Connection()->LastOpenError().c_str());
     return 1;
   }
 
@@ -107,6 +153,7 @@ int Run(int reads, bool pace, uint16_t objectId) {
   }
 
   const double perSecond = done * 1e6 / static_cast<double>(elapsedUs);
+  std::printf("port: %s\n", sim.Path.c_str());
   std::printf("reads: %d (failed %d), object %u, %s\n", done, failed, objectId,
               pace ? "paced at 19200 baud" : "unpaced");
   std::printf("exchanges per second: %.1f\n", perSecond);
@@ -130,21 +177,31 @@ int Run(int reads, bool pace, uint16_t objectId) {
 }  // namespace kalvist
 
 int main(int argc, char** argv) {
-  int reads = 2000;
-  bool pace = false;
-  uint16_t object = 10293;
+  kalvist::TOptions o;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
-    if (a == "--reads" && i + 1 < argc)
-      reads = std::atoi(argv[++i]);
-    else if (a == "--pace")
-      pace = true;
-    else if (a == "--object" && i + 1 < argc)
-      object = static_cast<uint16_t>(std::atoi(argv[++i]));
-    else {
-      std::fprintf(stderr, "usage: link-bench [--reads N] [--pace] [--object ID]\n");
+    if (a == "--reads" && i + 1 < argc) {
+      o.Reads = std::atoi(argv[++i]);
+    } else if (a == "--pace") {
+      o.Pace = true;
+    } else if (a == "--object" && i + 1 < argc) {
+      o.Object = static_cast<uint16_t>(std::atoi(argv[++i]));
+    } else if (a == "--in-process") {
+      o.Place = kalvist::TSimPlace::InProcess;
+    } else if (a == "--port" && i + 1 < argc) {
+      o.Place = kalvist::TSimPlace::Port;
+      o.Port = argv[++i];
+    } else {
+      std::fprintf(stderr,
+                   "usage: link-bench [--reads N] [--pace] [--object ID] "
+                   "[--in-process | --port PATH]\n");
       return 2;
     }
   }
-  return kalvist::Run(reads, pace, object);
+  try {
+    return kalvist::Run(o);
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "link-bench: %s\n", e.what());
+    return 1;
+  }
 }

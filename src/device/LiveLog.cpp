@@ -2,8 +2,11 @@
 
 #include <cerrno>
 #include <charconv>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
+
+#include "Clock.h"
 
 namespace kalvist {
 
@@ -29,16 +32,14 @@ std::string LiveLogHeader() {
 
 std::string IsoLocalTime(TLogClock::time_point when) {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch());
-  const std::time_t seconds = TLogClock::to_time_t(when);
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const TLocalTime local = LocalTime(TLogClock::to_time_t(when));
   char stamp[40];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local);
-  char offset[8];
-  std::strftime(offset, sizeof offset, "%z", &local);  // +hhmm
+  std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &local.Fields);
+  const int offset = std::abs(local.UtcOffsetMinutes);
   char text[64];
-  std::snprintf(text, sizeof text, "%s.%03d%.3s:%.2s", stamp,
-                static_cast<int>((ms.count() % 1000 + 1000) % 1000), offset, offset + 3);
+  std::snprintf(text, sizeof text, "%s.%03d%c%02d:%02d", stamp,
+                static_cast<int>((ms.count() % 1000 + 1000) % 1000),
+                local.UtcOffsetMinutes < 0 ? '-' : '+', offset / 60, offset % 60);
   return text;
 }
 

@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "BitUtils.h"
+#include "Clock.h"
 #include "KalvistError.h"
 #include "ParamRanges.h"
 #include "vltZarno.h"
@@ -157,9 +158,7 @@ std::vector<std::string> UnreadableParams(TZarno& zarno) {
 
 std::tm LocalNow() {
   const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  return local;
+  return LocalTime(now).Fields;
 }
 
 std::string RestorePointName(TZarno& zarno, const std::tm& when) {

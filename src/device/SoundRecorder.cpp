@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "Clock.h"
 #include "KalvistError.h"
 
 namespace kalvist {
@@ -85,9 +86,8 @@ void TSoundRecorder::BuildSensorList() {
 
 std::string TSoundRecorder::BuildSoundFileName(const TActiveSensor& sensor) const {
   const std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-  std::tm local{};
-  localtime_r(&now, &local);
-  return kalvist::BuildSoundFileName(zarno_.ZarnoName(), zarno_.ZarnoMode(), sensor, local);
+  return kalvist::BuildSoundFileName(zarno_.ZarnoName(), zarno_.ZarnoMode(), sensor,
+                                     LocalTime(now).Fields);
 }
 
 std::optional<std::string> TSoundRecorder::ChooseFile(const std::string& name) {

@@ -11,10 +11,17 @@ bool TBlockingHandOver::Send(std::stop_token stop) {
     pending_ = true;
   }
   channel_->Signal();
+  // The stop is looked at in slices rather than through a stop callback: GCC 12's
+  // library can lose the wake-up that ends a callback's destruction where it has no
+  // futex (Windows), which would hang the thread that stops this one.
   std::unique_lock lock(mutex_);
-  if (done_.wait(lock, stop, [this] { return !pending_; })) return true;
-  pending_ = false;  // abandoned: a later Run finds nothing to do
-  return false;
+  while (!done_.wait_for(lock, kStopCheck, [this] { return !pending_; })) {
+    if (stop.stop_requested()) {
+      pending_ = false;  // abandoned: a later Run finds nothing to do
+      return false;
+    }
+  }
+  return true;
 }
 
 void TBlockingHandOver::Run() {

@@ -4,6 +4,7 @@
 // the tests use TEventLoop.
 #pragma once
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -49,7 +50,7 @@ class TBlockingHandOver {
   TBlockingHandOver(IMainThread& mainThread, std::function<void()> handler);
 
   // Not on the main thread. Returns false, with the handler not run, once `stop` is
-  // requested before the main thread took the hand-over.
+  // requested before the main thread took the hand-over (seen within 20 ms).
   bool Send(std::stop_token stop);
 
  private:
@@ -57,7 +58,8 @@ class TBlockingHandOver {
 
   std::function<void()> handler_;
   std::mutex mutex_;
-  std::condition_variable_any done_;
+  static constexpr std::chrono::milliseconds kStopCheck{20};
+  std::condition_variable done_;
   bool pending_ = false;
   std::unique_ptr<TChannel> channel_;
 };

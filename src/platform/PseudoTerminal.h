@@ -15,47 +15,43 @@
 #include <span>
 #include <string>
 
+#include "DeviceLine.h"
+
 namespace kalvist {
 
-enum class TPtyEvent {
-  Readable,    // bytes wait on the master
-  PeerClosed,  // nobody holds the slave open (and nothing is left to read)
-  PeerOpened,  // WaitForPeer: a client has opened the slave
-  TimedOut,
-  Woken,  // Wake was called
-};
-
-class TPseudoTerminal {
+class TPseudoTerminal final : public IDeviceLine {
  public:
   TPseudoTerminal();
-  ~TPseudoTerminal();
+  ~TPseudoTerminal() override;
   TPseudoTerminal(const TPseudoTerminal&) = delete;
   TPseudoTerminal& operator=(const TPseudoTerminal&) = delete;
 
   // Creates a new pair and, when `linkPath` is not empty, a symbolic link there to the
   // slave (replacing an earlier symbolic link, never another kind of file). Throws
   // TKalvistError with the system's reason; the terminal then stays closed.
-  void Open(const std::string& linkPath = {});
+  void Open(const std::string& linkPath = {}) override;
   // Hang-up; also removes the link. Harmless when closed.
-  void Close();
-  bool IsOpen() const { return master_ >= 0; }
+  void Close() override;
+  bool IsOpen() const override { return master_ >= 0; }
   const std::string& SlavePath() const { return slavePath_; }
+  std::string ClientPath() const override { return slavePath_; }
+  bool Paced() const override { return false; }
 
   // Waits for bytes, a missing peer, Wake, or `timeoutMs` (-1: no limit). Returns
   // PeerClosed at once while nobody holds the slave and nothing is left to read.
-  TPtyEvent Wait(int timeoutMs);
+  TLineEvent Wait(int timeoutMs) override;
   // While PeerClosed: waits until a client opens the slave, Wake, or `timeoutMs`.
-  TPtyEvent WaitForPeer(int timeoutMs);
+  TLineEvent WaitForPeer(int timeoutMs) override;
 
   // Non-blocking. Returns the byte count, 0 when nothing waits, -1 when the peer has
   // gone (or on any other failure).
-  long Read(std::span<uint8_t> buffer);
+  long Read(std::span<uint8_t> buffer) override;
   // Writes all bytes, waiting up to `timeoutMs` for room each time the slave's input
   // is full. False when the peer has gone or the bytes could not be placed in time.
-  bool Write(std::span<const uint8_t> bytes, int timeoutMs);
+  bool Write(std::span<const uint8_t> bytes, int timeoutMs) override;
 
   // Any thread: ends the current or the next Wait / WaitForPeer with Woken.
-  void Wake();
+  void Wake() override;
 
  private:
   bool PeerPresent() const;

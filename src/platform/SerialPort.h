@@ -1,6 +1,6 @@
 // A serial port as the link needs it: 19200 baud 8N1 raw, no flow control, exclusive,
 // non-blocking reads and writes that a waiter drives. One implementation per platform
-// (PosixSerialPort.cpp here).
+// (posix/ and win32/), plus the in-process loopback line (LoopbackPort.h).
 //
 // Thread safety: none of its own. The connection serialises all calls (see
 // vltDirectConnection.h for which thread makes them).
@@ -59,10 +59,16 @@ class ISerialPort {
   virtual void Wake() = 0;
 };
 
+// A port that opens a loopback line by its name and any other name as the system's
+// port.
 std::unique_ptr<ISerialPort> CreateSerialPort();
 
 // Whether a port of that name is there now (an adapter plugged in, a link that leads
-// somewhere).
+// somewhere, a loopback line whose device end is open).
 bool PortExists(const std::string& path);
+
+// The system's own ports only, one implementation per platform.
+std::unique_ptr<ISerialPort> CreateSystemSerialPort();
+bool SystemPortExists(const std::string& path);
 
 }  // namespace kalvist

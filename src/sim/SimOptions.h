@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "DeviceLine.h"
+
 namespace kalvist::sim {
 
 enum class TPasswordScheme { Auto, Single, ThreeLevel };
@@ -24,6 +26,10 @@ struct TSimOptions {
   uint16_t MonitorPassword = 3333;   // three-level scheme only
   bool Pace = false;                 // send replies at the line's 19200 baud
   std::string LinkPath{};            // symbolic link to the slave, when not empty
+  // Where the simulator sits: a pseudo-terminal, an in-process loopback line, or a
+  // serial port (PortPath) with a null-modem cable to the client's.
+  TDeviceLineKind Line = DefaultDeviceLineKind();
+  std::string PortPath{};
   uint64_t Seed = 1;                 // live values and random faults
   uint32_t LiveTickMs = 100;         // one engine step per tick; 0: only on request
   uint8_t SoundSizeCode = 0;         // k of the data blocks: (k + 1) * 256 samples, 0..15

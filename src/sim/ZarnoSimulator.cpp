@@ -31,7 +31,8 @@ TZarnoSimulator::TZarnoSimulator(TSimOptions options)
       engine_(options_.Seed, ModeOf(options_) == 1 ? kTwoSensorChannels : kEngineChannels),
       faults_(options_.Seed),
       stream_(options_),
-      engineStart_(TSimClock::now()) {
+      engineStart_(TSimClock::now()),
+      line_(CreateDeviceLine(options_.Line, options_.Pace)) {
   engine_.Step(store_);
 }
 
@@ -41,25 +42,33 @@ TZarnoSimulator::~TZarnoSimulator() {
 
 std::string TZarnoSimulator::Start() {
   HangUp();
-  pty_.Open(options_.LinkPath);
+  line_->Open(options_.Line == TDeviceLineKind::SerialPort ? options_.PortPath
+                                                           : options_.LinkPath);
   {
     std::lock_guard lock(mutex_);
-    slavePath_ = pty_.SlavePath();
+    slavePath_ = line_->ClientPath();
     controller_.ResetSession();
     parser_.Reset();
     stream_.Reset();
   }
   running_ = true;
   thread_ = std::jthread([this](std::stop_token stop) { Run(stop); });
-  return pty_.SlavePath();
+  return line_->ClientPath();
 }
 
+// The thread is woken by hand rather than by a stop callback: GCC 12's library can lose
+// the wake-up that ends a callback's destruction where it has no futex (Windows).
 void TZarnoSimulator::HangUp() {
   if (thread_.joinable()) {
     thread_.request_stop();
+    line_->Wake();
+    {
+      std::lock_guard lock(sleepMutex_);
+    }
+    sleepWake_.notify_all();
     thread_.join();
   }
-  pty_.Close();
+  line_->Close();
   running_ = false;
 }
 
@@ -69,23 +78,22 @@ std::string TZarnoSimulator::SlavePath() const {
 }
 
 void TZarnoSimulator::Run(std::stop_token stop) {
-  std::stop_callback wake(stop, [this] { pty_.Wake(); });
   std::array<uint8_t, 512> buffer{};
   while (!stop.stop_requested()) {
     if (!clientPresent_) {
-      if (pty_.WaitForPeer(-1) == TPtyEvent::PeerOpened) SessionStarts(true);
+      if (line_->WaitForPeer(-1) == TLineEvent::PeerOpened) SessionStarts(true);
       continue;
     }
-    const TPtyEvent event = pty_.Wait(StreamWaitMs());
-    const long n = event == TPtyEvent::Readable ? pty_.Read(buffer) : 0;
+    const TLineEvent event = line_->Wait(StreamWaitMs());
+    const long n = event == TLineEvent::Readable ? line_->Read(buffer) : 0;
     if (n > 0 && !Serve(std::span(buffer.data(), static_cast<size_t>(n)), stop)) break;
-    if (event == TPtyEvent::PeerClosed || n < 0) {
+    if (event == TLineEvent::PeerClosed || n < 0) {
       SessionStarts(false);
       continue;
     }
     SendStream();
   }
-  pty_.Close();
+  line_->Close();
   clientPresent_ = false;
   running_ = false;
 }
@@ -106,10 +114,11 @@ bool TZarnoSimulator::Serve(std::span<const uint8_t> bytes, std::stop_token stop
     parser_.Feed(bytes, requests);
   }
   // Paced, a request takes its line time to arrive, which a pseudo-terminal skips:
-  // the reply waits for it, so that an exchange lasts what it lasts on the line.
+  // the reply waits for it, so that an exchange lasts what it lasts on the line. A line
+  // that paces itself has already taken that time.
   auto lineFree = TSimClock::now();
   for (const TSimRequest& request : requests) {
-    if (options_.Pace) {
+    if (options_.Pace && !line_->Paced()) {
       lineFree += kByteTime * static_cast<int64_t>(kRequestOverhead + request.Data.size());
       std::this_thread::sleep_until(lineFree);
     }
@@ -167,7 +176,7 @@ void TZarnoSimulator::SendStream() {
   }
   // Blocks go out at USB speed, never paced at the line rate. A USB device waits for a
   // slow reader; this one as long as the stream would live without keep-alives.
-  if (!pty_.Write(streamOut_, TSimSoundStream::kKeepAliveLapseMs)) {
+  if (!line_->Write(streamOut_, TSimSoundStream::kKeepAliveLapseMs)) {
     std::lock_guard lock(mutex_);
     stream_.Reset();  // the client stopped reading: the stream breaks off
   }
@@ -201,22 +210,22 @@ bool TZarnoSimulator::Deliver(const TWireReply& wire, std::stop_token stop) {
 // A send fails when the client has gone (the next wait sees that) or does not read;
 // either way the rest of the reply is dropped, as on a line.
 void TZarnoSimulator::Send(std::span<const uint8_t> bytes) {
-  if (!options_.Pace) {
-    pty_.Write(bytes, kWriteTimeoutMs);
+  if (!options_.Pace || line_->Paced()) {
+    line_->Write(bytes, kWriteTimeoutMs);
     return;
   }
   const auto start = std::chrono::steady_clock::now();
   for (size_t i = 0; i < bytes.size(); ++i) {
     // Byte i has left the line once i + 1 byte times have passed.
     std::this_thread::sleep_until(start + kByteTime * static_cast<int64_t>(i + 1));
-    if (!pty_.Write(bytes.subspan(i, 1), kWriteTimeoutMs)) return;
+    if (!line_->Write(bytes.subspan(i, 1), kWriteTimeoutMs)) return;
   }
 }
 
 bool TZarnoSimulator::SleepFor(uint32_t ms, std::stop_token stop) {
   std::unique_lock lock(sleepMutex_);
-  sleepWake_.wait_for(lock, stop, std::chrono::milliseconds(ms), [] { return false; });
-  return !stop.stop_requested();
+  return !sleepWake_.wait_for(lock, std::chrono::milliseconds(ms),
+                              [&] { return stop.stop_requested(); });
 }
 
 bool TZarnoSimulator::SetObject(uint16_t id, std::span<const uint8_t> bytes) {

@@ -1,5 +1,6 @@
-// The Zarno controller, simulated on a pseudo-terminal: the program under test opens
-// the slave path as its serial port and talks the controller's protocol to it. The
+// The Zarno controller, simulated on a device line (a pseudo-terminal, an in-process
+// loopback line or a serial port): the program under test opens the line's client path
+// as its serial port and talks the controller's protocol to it. The
 // simulator answers on its own thread; the control calls below may come from any
 // thread at any time.
 //
@@ -22,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "PseudoTerminal.h"
+#include "DeviceLine.h"
 #include "SimController.h"
 #include "SimEngine.h"
 #include "SimFaults.h"
@@ -53,9 +54,9 @@ class TZarnoSimulator {
   TZarnoSimulator(const TZarnoSimulator&) = delete;
   TZarnoSimulator& operator=(const TZarnoSimulator&) = delete;
 
-  // Opens a new pseudo-terminal (and the link, if one is set) and starts answering.
-  // Returns the slave path. After a hang-up it starts over on a new terminal with the
-  // objects as they were. Throws TKalvistError when no terminal can be opened.
+  // Opens a new line (a pseudo-terminal with the link, if one is set) and starts
+  // answering. Returns the client path. After a hang-up it starts over on a new line
+  // with the objects as they were. Throws TKalvistError when no line can be opened.
   std::string Start();
   // Hangs up: the thread ends and the terminal closes, so the client's reads fail.
   void HangUp();
@@ -110,12 +111,12 @@ class TZarnoSimulator {
   uint64_t engineSteps_ = 0;
   std::string slavePath_;
 
-  TPseudoTerminal pty_;             // the thread's while it runs
+  const std::unique_ptr<IDeviceLine> line_;  // the thread's while it runs
   std::vector<uint8_t> streamOut_;  // the thread's
   std::atomic<bool> running_ = false;
   std::atomic<bool> clientPresent_ = false;
   std::mutex sleepMutex_;
-  std::condition_variable_any sleepWake_;
+  std::condition_variable sleepWake_;
   std::jthread thread_;
 };
 

@@ -1,5 +1,7 @@
-// zarno-sim: a Zarno controller on a pseudo-terminal. Prints the slave path, then
-// answers control commands from standard input until "quit" or the end of input.
+// zarno-sim: a Zarno controller on a pseudo-terminal (where the system has them) or on
+// a serial port given with --port (a null-modem cable to the client's port). Prints the
+// path the client opens, then answers control commands from standard input until
+// "quit" or the end of input.
 #include <CLI/CLI.hpp>
 
 #include <iostream>
@@ -40,6 +42,9 @@ void AddOptions(CLI::App& app, TSimOptions& o) {
       ->capture_default_str();
   app.add_flag("--pace", o.Pace, "Send replies at 19200 baud (520.8 us per byte)");
   app.add_option("--link", o.LinkPath, "Also make PATH a symbolic link to the slave");
+  app.add_option("--port", o.PortPath,
+                 "Answer on this serial port (e.g. COM3 or /dev/ttyUSB0) instead of a "
+                 "pseudo-terminal");
   app.add_option("--seed", o.Seed, "Seed of the live values and of random faults");
   app.add_option("--tick", o.LiveTickMs, "Milliseconds per live-value step; 0: only on \"step\"");
   app.add_option("--sound-size", o.SoundSizeCode,
@@ -52,11 +57,12 @@ void AddOptions(CLI::App& app, TSimOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app{"Zarno controller simulator on a pseudo-terminal"};
+  CLI::App app{"Zarno controller simulator on a pseudo-terminal or a serial port"};
   app.footer(kalvist::sim::kCommandHelp);
   TSimOptions options;
   AddOptions(app, options);
   CLI11_PARSE(app, argc, argv);
+  if (!options.PortPath.empty()) options.Line = kalvist::TDeviceLineKind::SerialPort;
 
   try {
     kalvist::sim::TZarnoSimulator simulator(options);

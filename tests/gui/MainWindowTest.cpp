@@ -294,6 +294,9 @@ void MainWindowTest::ConnectionPanelShowsStateTextAndColour() {
            "Connected to: ttyUSB0");
   QCOMPARE(ConnectionPanelPaint(TConnectionState::Connected, "/dev/ttyUSB0").Fill,
            QColor(0, 255, 0));
+  // The built-in simulator on a loopback line (Windows) is named as such, not as a port.
+  QCOMPARE(ConnectionPanelPaint(TConnectionState::Connected, "loopback:1").Text,
+           "Connected to: built-in simulator");
 
   // And on screen: the panel is painted in the colour of the state.
   TConnectedRig connected({});

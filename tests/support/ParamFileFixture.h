@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "KalvistError.h"
 #include "ParamFiles.h"
+#include "SafeFile.h"
 #include "ZarnoFixture.h"
 
 namespace kalvist::test {
@@ -29,6 +31,26 @@ class ParamFileFixture : public ZarnoFixture {
     };
   }
   ~ParamFileFixture() override { std::filesystem::remove_all(folder); }
+
+  template <class F>
+  static std::string ReasonOf(F fails) {
+    try {
+      fails();
+    } catch (const TKalvistError& e) {
+      return e.Text.substr(e.Text.rfind(": ") + 2);
+    }
+    ADD_FAILURE() << "expected a failure";
+    return {};
+  }
+
+  // The system's own words for why `path` cannot be read or written (they differ from
+  // one system to the next), as the file functions pass them on.
+  static std::string ReadFailure(const std::string& path) {
+    return ReasonOf([&] { ReadFileBytes(path, 1); });
+  }
+  static std::string SaveFailure(const std::string& path) {
+    return ReasonOf([&] { WriteFileAtomically(path, "x"); });
+  }
 
   static std::string Data(const std::string& name) {
     return std::string(KALVIST_TEST_DATA_DIR) + "/" + name;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "EventLoop.h"
+#include "PortNames.h"
 #include "ZarnoSimulator.h"
 #include "vltZarnoComm.h"
 
@@ -205,9 +206,7 @@ TEST_F(LinkSystemTest, ReadWhileClosedReportsNotConnectedAfterReturning) {
 
 TEST_F(LinkSystemTest, OpenFailuresCarryTheirCodes) {
   oper = std::make_unique<TvltZarnoComm>(loop);
-  std::vector<std::pair<std::string, int>> cases{
-      {"", opBadPortName}, {"/dev/no-such-port", opCannotOpen}, {"/dev/null", opCannotSetUp}};
-  for (const auto& [path, code] : cases) {
+  for (const auto& [path, code] : test::FailingPortNames()) {
     SCOPED_TRACE(path);
     oper->PortPath = path;
     oper->OnOpenConnection = [this](TvltCustomConnection&, int r) { opened = r; };

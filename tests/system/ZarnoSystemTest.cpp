@@ -5,6 +5,7 @@
 
 #include "EventLoop.h"
 #include "MessageThread.h"
+#include "PortNames.h"
 #include "ZarnoSimulator.h"
 #include "vltZarno.h"
 
@@ -129,13 +130,14 @@ TEST_F(ZarnoSystemTest, UnknownHardwareTypeEndsTheConnectionWithoutAWord) {
 }
 
 TEST_F(ZarnoSystemTest, PortThatDoesNotOpenSaysWhy) {
-  zarno.SetPortPath("/dev/kalvist-no-such-port");
+  zarno.SetPortPath(test::MissingPortName());
   zarno.Connect();
   loop.RunUntil([this] { return !zarno.IsConnecting(); }, kWaitMs);
   EXPECT_EQ(disconnects, 1);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{
-                               "Error: Error connecting to /dev/kalvist-no-such-port: No such file "
-                               "or directory"});
+  EXPECT_FALSE(test::MissingPortReason().empty());
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error: Error connecting to " +
+                                                    std::string(test::MissingPortName()) + ": " +
+                                                    test::MissingPortReason()});
 }
 
 TEST_F(ZarnoSystemTest, FailedTransfersDisconnectWithTheirMessage) {

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "TimeZone.h"
 #include "ZarnoFixture.h"
 
 namespace kalvist {
@@ -85,8 +86,7 @@ TEST_F(LiveLogTest, RowHoldsTheAnalysedChannelsAndTheStatistics) {
 // Zones east and west of Greenwich, one with a half-hour offset, set through TZ
 // so the test does not depend on where the machine stands.
 TEST_F(LiveLogTest, TimeIsLocalIsoWithMillisecondsAndOffset) {
-  const char* saved = std::getenv("TZ");
-  const std::string restore = saved ? saved : "";
+  test::TTimeZoneScope zone;
   const struct {
     const char* zone;
     const char* expected;
@@ -97,17 +97,10 @@ TEST_F(LiveLogTest, TimeIsLocalIsoWithMillisecondsAndOffset) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.zone);
-    setenv("TZ", c.zone, 1);
-    tzset();
+    zone.Set(c.zone);
     EXPECT_EQ(IsoLocalTime(TLogClock::time_point(std::chrono::milliseconds(1733840435123))),
               c.expected);
   }
-  if (saved) {
-    setenv("TZ", restore.c_str(), 1);
-  } else {
-    unsetenv("TZ");
-  }
-  tzset();
 }
 
 TEST_F(LiveLogTest, EveryRowIsOnDiskAtOnce) {

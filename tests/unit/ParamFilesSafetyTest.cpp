@@ -116,14 +116,14 @@ TEST_F(ParamFilesSafetyTest, RestorePointsKeepTheTenNewest) {
   zarno->SetValue(idCANAddress, 9);
   const std::string restore = (folder / "Parameters" / kRestorePointsFolder).string();
   const std::string first = WriteRestorePoint(*zarno, restore, {"WindowDelay"}, At(9, 5, 7));
-  EXPECT_EQ(first, restore + "/Z20_2026-12-10_09-05-07.zrp");
+  EXPECT_EQ(first, (fs::path(restore) / "Z20_2026-12-10_09-05-07.zrp").string());
   const TIniFile saved = TIniFile::LoadFromFile(first);
   EXPECT_EQ(saved.ReadString("parameters", "CANAddress", ""), "9");
   EXPECT_FALSE(saved.ValueExists("parameters", "WindowDelay"));
   EXPECT_EQ(saved.ReadInteger("identification", "SWVersion", 0), 25);
   // Within the same second, a second one beside it.
   const std::string second = WriteRestorePoint(*zarno, restore, {}, At(9, 5, 7));
-  EXPECT_EQ(second, restore + "/Z20_2026-12-10_09-05-07_2.zrp");
+  EXPECT_EQ(second, (fs::path(restore) / "Z20_2026-12-10_09-05-07_2.zrp").string());
 
   std::ofstream(restore + "/notes.txt") << "not a restore point";
   const auto start = fs::file_time_type::clock::now() - std::chrono::hours(1);

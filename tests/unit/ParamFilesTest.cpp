@@ -117,7 +117,7 @@ TEST_F(ParamFilesTest, AFailedSaveSaysWhy) {
   const std::string path = (folder / "no-such-folder" / "p.zrn").string();
   EXPECT_FALSE(zarno->SaveToFile(path));
   EXPECT_EQ(Messages(),
-            Strings{"Error: Cannot save file \"" + path + "\": No such file or directory"});
+            Strings{"Error: Cannot save file \"" + path + "\": " + SaveFailure(path)});
 }
 
 TEST_F(ParamFilesTest, RenameSectionMovesKeysInOrderOverSameNamedOnes) {
@@ -192,7 +192,7 @@ TEST_F(ParamFilesTest, RefusedFilesLoadNothing) {
        "Parameters file is for unknown hardware (HWType 256)"},
       {"", Data("garbage.zrp"), "Invalid parameters file: \"" + Data("garbage.zrp") + "\""},
       {"", Data("truncated.zrp"), "Invalid parameters file: \"" + Data("truncated.zrp") + "\""},
-      {"", missing, "Cannot read file \"" + missing + "\": No such file or directory"},
+      {"", missing, "Cannot read file \"" + missing + "\": " + ReadFailure(missing)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.message);

@@ -56,7 +56,7 @@ TEST_F(PortScanTest, ListsAdaptersAndRealUartsInNaturalOrder) {
   Tty("tty0", root / "devices/virtual/tty0");
   Tty("ttyUSBx", ftdi);
 
-  const std::vector<TPortInfo> ports = ScanPorts(tty, "/dev");
+  const std::vector<TPortInfo> ports = ScanSysfsPorts(tty, "/dev");
   std::vector<std::string> lines;
   for (const TPortInfo& p : ports) lines.push_back(p.Path + " " + p.Description);
   EXPECT_EQ(lines, (std::vector<std::string>{
@@ -68,7 +68,7 @@ TEST_F(PortScanTest, ListsAdaptersAndRealUartsInNaturalOrder) {
 }
 
 TEST_F(PortScanTest, MissingDirectoryGivesNoPorts) {
-  EXPECT_TRUE(ScanPorts(root / "nowhere").empty());
+  EXPECT_TRUE(ScanSysfsPorts(root / "nowhere", "/dev").empty());
 }
 
 }  // namespace

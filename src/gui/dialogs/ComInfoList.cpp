@@ -4,6 +4,8 @@
 #include <charconv>
 #include <optional>
 
+#include "LoopbackPort.h"
+
 namespace kalvist {
 
 namespace {
@@ -52,6 +54,7 @@ void TComInfoList::SortByNumber() {
 }
 
 std::string PortLabel(const std::string& path) {
+  if (IsLoopbackName(path)) return "built-in simulator";
   return path.starts_with("/dev/") ? path.substr(5) : path;
 }
 

@@ -39,7 +39,8 @@ struct TDeviceMapEntry {
   std::string Path;
 };
 
-// How a port is named to the user: its device path without "/dev/" ("ttyUSB0").
+// How a port is named to the user: its device path without "/dev/" ("ttyUSB0"), and
+// the loopback line of the built-in simulator (Windows) as the simulator.
 std::string PortLabel(const std::string& path);
 
 // The kind text of a driver's device name ("Communications Port", " Modem", ...).

@@ -98,32 +98,32 @@ bool TPseudoTerminal::PeerPresent() const {
   return (PollOne(master_, POLLIN, 0) & POLLHUP) == 0;
 }
 
-TPtyEvent TPseudoTerminal::Wait(int timeoutMs) {
+TLineEvent TPseudoTerminal::Wait(int timeoutMs) {
   pollfd p[2] = {{master_, POLLIN, 0}, {wake_, POLLIN, 0}};
-  if (poll(p, 2, timeoutMs) <= 0) return TPtyEvent::TimedOut;
+  if (poll(p, 2, timeoutMs) <= 0) return TLineEvent::TimedOut;
   if (p[1].revents & POLLIN) {
     DrainWake();
-    return TPtyEvent::Woken;
+    return TLineEvent::Woken;
   }
-  if (p[0].revents & POLLIN) return TPtyEvent::Readable;
-  if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TPtyEvent::PeerClosed;
-  return TPtyEvent::TimedOut;
+  if (p[0].revents & POLLIN) return TLineEvent::Readable;
+  if (p[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return TLineEvent::PeerClosed;
+  return TLineEvent::TimedOut;
 }
 
-TPtyEvent TPseudoTerminal::WaitForPeer(int timeoutMs) {
+TLineEvent TPseudoTerminal::WaitForPeer(int timeoutMs) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   while (!PeerPresent()) {
     const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                           end - std::chrono::steady_clock::now())
                           .count();
-    if (timeoutMs >= 0 && left <= 0) return TPtyEvent::TimedOut;
+    if (timeoutMs >= 0 && left <= 0) return TLineEvent::TimedOut;
     const int slice = timeoutMs < 0 ? kPeerProbeMs : std::min<int>(kPeerProbeMs, left);
     if (PollOne(wake_, POLLIN, slice) & POLLIN) {
       DrainWake();
-      return TPtyEvent::Woken;
+      return TLineEvent::Woken;
     }
   }
-  return TPtyEvent::PeerOpened;
+  return TLineEvent::PeerOpened;
 }
 
 long TPseudoTerminal::Read(std::span<uint8_t> buffer) {
@@ -153,6 +153,18 @@ void TPseudoTerminal::Wake() {
 void TPseudoTerminal::DrainWake() {
   uint64_t count = 0;
   [[maybe_unused]] const ssize_t n = ::read(wake_, &count, sizeof count);
+}
+
+}  // namespace kalvist
+
+namespace kalvist {
+
+TDeviceLineKind DefaultDeviceLineKind() {
+  return TDeviceLineKind::PseudoTerminal;
+}
+
+std::unique_ptr<IDeviceLine> CreatePseudoTerminalLine() {
+  return std::make_unique<TPseudoTerminal>();
 }
 
 }  // namespace kalvist

@@ -68,7 +68,7 @@ bool UartPresent(const fs::path& entry) {
 
 }  // namespace
 
-std::vector<TPortInfo> ScanPorts(const fs::path& sysClassTty, const fs::path& devDir) {
+std::vector<TPortInfo> ScanSysfsPorts(const fs::path& sysClassTty, const fs::path& devDir) {
   struct TFound {
     TName Name;
     TPortInfo Info;

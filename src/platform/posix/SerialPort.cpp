@@ -155,11 +155,11 @@ class TPosixSerialPort final : public ISerialPort {
 
 }  // namespace
 
-std::unique_ptr<ISerialPort> CreateSerialPort() {
+std::unique_ptr<ISerialPort> CreateSystemSerialPort() {
   return std::make_unique<TPosixSerialPort>();
 }
 
-bool PortExists(const std::string& path) {
+bool SystemPortExists(const std::string& path) {
   return !path.empty() && access(path.c_str(), F_OK) == 0;
 }
 
