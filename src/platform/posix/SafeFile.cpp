@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "SystemFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -75,6 +75,10 @@ void SyncFolder(const std::filesystem::path& target) {
   if (fd.Get() >= 0) ::fsync(fd.Get());
 }
 
+}  // namespace
+
+namespace system_file {
+
 std::string ReadWhole(const std::string& path, size_t maxBytes) {
   TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.Get() < 0) ThrowErrno(errno);
@@ -114,22 +118,6 @@ void WriteThroughTemporary(const std::string& path, std::string_view bytes) {
   SyncFolder(target);
 }
 
-}  // namespace
-
-std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
-  try {
-    return ReadWhole(path, maxBytes);
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot read file \"" + path + "\": " + e.Text);
-  }
-}
-
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  try {
-    WriteThroughTemporary(path, bytes);
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot save file \"" + path + "\": " + e.Text);
-  }
-}
+}  // namespace system_file
 
 }  // namespace kalvist

@@ -1,4 +1,4 @@
-#include "SafeFile.h"
+#include "SystemFile.h"
 
 #include <windows.h>
 
@@ -61,6 +61,10 @@ std::pair<HANDLE, std::wstring> CreateTemporary(const std::filesystem::path& tar
   }
 }
 
+}  // namespace
+
+namespace system_file {
+
 std::string ReadWhole(const std::string& path, size_t maxBytes) {
   THandle file(CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -98,22 +102,6 @@ void WriteThroughTemporary(const std::string& path, std::string_view bytes) {
   }
 }
 
-}  // namespace
-
-std::string ReadFileBytes(const std::string& path, size_t maxBytes) {
-  try {
-    return ReadWhole(path, maxBytes);
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot read file \"" + path + "\": " + e.Text);
-  }
-}
-
-void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  try {
-    WriteThroughTemporary(path, bytes);
-  } catch (const TKalvistError& e) {
-    throw TKalvistError("Cannot save file \"" + path + "\": " + e.Text);
-  }
-}
+}  // namespace system_file
 
 }  // namespace kalvist
