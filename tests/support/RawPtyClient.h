@@ -13,6 +13,7 @@
 #include <span>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kalvist::test {
@@ -65,13 +66,19 @@ class TRawPtyClient {
   }
 
   // The other end has gone: POLLHUP, reads give nothing more (end of file) and
-  // writes fail with EIO.
+  // writes fail with EIO. The kernel finishes a hang-up after POLLHUP is raised, so
+  // for a moment a write may still go through: wait for it to fail, within the time.
   bool HungUp(int timeoutMs = 2000) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     pollfd p{fd_, POLLIN, 0};
     if (poll(&p, 1, timeoutMs) <= 0 || (p.revents & POLLHUP) == 0) return false;
     uint8_t byte = 0;
-    const bool readEnds = ::read(fd_, &byte, 1) <= 0;
-    return readEnds && ::write(fd_, &byte, 1) < 0 && errno == EIO;
+    if (::read(fd_, &byte, 1) > 0) return false;
+    while (::write(fd_, &byte, 1) >= 0) {
+      if (std::chrono::steady_clock::now() >= deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return errno == EIO;
   }
 
  private:
