@@ -108,6 +108,16 @@ void WaitUntil(std::condition_variable& cv, std::unique_lock<std::mutex>& lock,
   }
 }
 
+// Takes what has arrived in one direction and tells the writer there is room again.
+// Nothing there reads as 0 while the writing end is open, as a failure once it is gone.
+long TakeArrived(TDirection& from, std::condition_variable* writer, bool writerOpen,
+                 std::span<uint8_t> buffer) {
+  const size_t n = from.Pop(buffer, TClock::now());
+  if (n == 0) return writerOpen ? 0 : -1;
+  if (writer) writer->notify_all();
+  return static_cast<long>(n);
+}
+
 TClock::time_point DeadlineOf(int timeoutMs) {
   return timeoutMs < 0 ? TClock::time_point::max()
                        : TClock::now() + std::chrono::milliseconds(timeoutMs);
@@ -156,12 +166,7 @@ class TLoopbackPort final : public ISerialPort {
   long Read(std::span<uint8_t> buffer) override {
     std::lock_guard lock(LineMutex());
     if (!cable_) return -1;
-    const size_t n = cable_->ToHost.Pop(buffer, TClock::now());
-    if (n > 0) {
-      cable_->NotifyDevice();  // room again
-      return static_cast<long>(n);
-    }
-    return cable_->DeviceOpen ? 0 : -1;
+    return TakeArrived(cable_->ToHost, cable_->Device, cable_->DeviceOpen, buffer);
   }
 
   long Write(std::span<const uint8_t> bytes) override {
@@ -298,12 +303,7 @@ class TLoopbackDevice final : public IDeviceLine {
   long Read(std::span<uint8_t> buffer) override {
     std::lock_guard lock(LineMutex());
     if (!cable_) return -1;
-    const size_t n = cable_->ToDevice.Pop(buffer, TClock::now());
-    if (n > 0) {
-      cable_->NotifyHost();  // room again
-      return static_cast<long>(n);
-    }
-    return cable_->Host ? 0 : -1;
+    return TakeArrived(cable_->ToDevice, cable_->Host, cable_->Host != nullptr, buffer);
   }
 
   bool Write(std::span<const uint8_t> bytes, int timeoutMs) override {
