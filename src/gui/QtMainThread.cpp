@@ -1,19 +1,36 @@
 #include "QtMainThread.h"
 
-#include <QSocketNotifier>
-
 #include "Clock.h"
-#include "WakeFd.h"
+#include "WakeHandle.h"
+
+#ifdef Q_OS_WIN
+#include <QWinEventNotifier>
+#else
+#include <QSocketNotifier>
+#endif
 
 namespace kalvist {
 
 namespace {
 
+// Qt watches an event handle on Windows and a readable descriptor elsewhere.
+#ifdef Q_OS_WIN
+class TWakeNotifier final : public QWinEventNotifier {
+ public:
+  explicit TWakeNotifier(TWakeHandle::TNative event) : QWinEventNotifier(event) {}
+};
+#else
+class TWakeNotifier final : public QSocketNotifier {
+ public:
+  explicit TWakeNotifier(TWakeHandle::TNative fd) : QSocketNotifier(fd, QSocketNotifier::Read) {}
+};
+#endif
+
 class TQtChannel final : public TChannel {
  public:
   explicit TQtChannel(std::function<void()> handler)
-      : handler_(std::move(handler)), notifier_(wake_.Fd(), QSocketNotifier::Read) {
-    QObject::connect(&notifier_, &QSocketNotifier::activated, [this] {
+      : handler_(std::move(handler)), notifier_(wake_.Native()) {
+    QObject::connect(&notifier_, &TWakeNotifier::activated, [this] {
       wake_.Drain();
       handler_();  // may destroy this channel: nothing follows
     });
@@ -22,8 +39,8 @@ class TQtChannel final : public TChannel {
 
  private:
   std::function<void()> handler_;
-  TWakeFd wake_;
-  QSocketNotifier notifier_;
+  TWakeHandle wake_;
+  TWakeNotifier notifier_;
 };
 
 }  // namespace

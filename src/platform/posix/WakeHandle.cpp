@@ -1,4 +1,4 @@
-#include "WakeFd.h"
+#include "WakeHandle.h"
 
 #include <sys/eventfd.h>
 #include <unistd.h>
@@ -11,24 +11,24 @@
 
 namespace kalvist {
 
-TWakeFd::TWakeFd() : fd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
-  if (fd_ < 0)
+TWakeHandle::TWakeHandle() : native_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+  if (native_ < 0)
     throw TKalvistError(std::string("Cannot create a wake-up descriptor: ") + std::strerror(errno));
 }
 
-TWakeFd::~TWakeFd() {
-  close(fd_);
+TWakeHandle::~TWakeHandle() {
+  close(native_);
 }
 
-void TWakeFd::Signal() {
+void TWakeHandle::Signal() {
   const uint64_t one = 1;
   // A full counter (EAGAIN) is already readable, which is all a signal has to achieve.
-  [[maybe_unused]] const ssize_t n = write(fd_, &one, sizeof one);
+  [[maybe_unused]] const ssize_t n = write(native_, &one, sizeof one);
 }
 
-void TWakeFd::Drain() {
+void TWakeHandle::Drain() {
   uint64_t count;
-  [[maybe_unused]] const ssize_t n = read(fd_, &count, sizeof count);
+  [[maybe_unused]] const ssize_t n = read(native_, &count, sizeof count);
 }
 
 }  // namespace kalvist
