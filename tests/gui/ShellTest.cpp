@@ -4,7 +4,9 @@
 #include <QMessageBox>
 #include <QtTest>
 
+#include "AppPaths.h"
 #include "GuiTestSupport.h"
+#include "KalvistError.h"
 #include "MessageThread.h"
 #include "PseudoTerminal.h"
 #include "QtMessageSink.h"
@@ -65,8 +67,43 @@ class ShellTest : public QObject {
   void ConnectOnASilentPortCanBeGivenUpAtOnce();
   void DisconnectWithAReadUnderWayRaisesNoBox();
   void StatusBarTellsTheAccessLevelAndFitsTheWindow();
+  void PortableCopyKeepsEverythingBesideTheProgram();
+  void StartMakesTheWorkAndSettingsFoldersOrSaysWhichCannotBeMade();
   void ExitWithAnOpenMessageBoxEndsTheProgram();  // last: it runs the application's loop
 };
+
+void ShellTest::PortableCopyKeepsEverythingBesideTheProgram() {
+  QTemporaryDir dir;
+  const QDir folder(dir.path());
+  const TAppPaths paths = AppPathsFor(folder.filePath("kalvist"));
+  QCOMPARE(paths.ProgramFolder, folder.path());
+  QCOMPARE(paths.ProgramTitle, QString("kalvist"));
+  QCOMPARE(paths.SettingsFile, folder.filePath("kalvist.ini"));
+  QCOMPARE(paths.ParametersFolder, folder.filePath("Parameters"));
+  QCOMPARE(paths.SoundFolder, folder.filePath("Sound files"));
+}
+
+void ShellTest::StartMakesTheWorkAndSettingsFoldersOrSaysWhichCannotBeMade() {
+  QTemporaryDir dir;
+  const QDir root(dir.path());
+  TAppPaths paths{root.path(), "kalvist", root.filePath("config/Kalvist/kalvist.ini"),
+                  root.filePath("docs/Parameters"), root.filePath("docs/Sound files")};
+  CreateWorkFolders(paths);
+  for (const char* folder : {"config/Kalvist", "docs/Parameters", "docs/Sound files"})
+    QVERIFY2(root.exists(folder), folder);
+
+  QFile blocker(root.filePath("blocked"));  // a file where the settings folder should be
+  QVERIFY(blocker.open(QIODevice::WriteOnly));
+  blocker.close();
+  paths.SettingsFile = root.filePath("blocked/kalvist.ini");
+  try {
+    CreateWorkFolders(paths);
+    QFAIL("a folder that cannot be made was not reported");
+  } catch (const TKalvistError& e) {
+    QCOMPARE(QString::fromStdString(e.Text),
+             "Cannot create directory \"" + root.filePath("blocked") + "\"");
+  }
+}
 
 void ShellTest::RefusedFirmwareShowsTheConnectionWhileTheBoxIsOpen() {
   sim::TSimOptions options;

@@ -8,6 +8,19 @@
 
 namespace kalvist {
 
+namespace {
+
+// The user's own place for settings: %APPDATA%\Kalvist on Windows, ~/.config elsewhere.
+QString UserSettingsFolder() {
+#ifdef Q_OS_WIN
+  return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+#else
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+#endif
+}
+
+}  // namespace
+
 TAppPaths AppPathsFor(const QString& executablePath) {
   const QFileInfo exe(executablePath);
   TAppPaths paths;
@@ -20,7 +33,7 @@ TAppPaths AppPathsFor(const QString& executablePath) {
     paths.ParametersFolder = beside.filePath("Parameters");
     paths.SoundFolder = beside.filePath("Sound files");
   } else {
-    const QDir config(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation));
+    const QDir config(UserSettingsFolder());
     const QDir documents(QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                              .filePath("Kalvist"));
     paths.SettingsFile = config.filePath(iniName);
@@ -31,7 +44,9 @@ TAppPaths AppPathsFor(const QString& executablePath) {
 }
 
 void CreateWorkFolders(const TAppPaths& paths) {
-  for (const QString& folder : {paths.SoundFolder, paths.ParametersFolder}) {
+  // The settings folder too: a fresh account may have no ~/.config or %APPDATA%\Kalvist.
+  const QString settingsFolder = QFileInfo(paths.SettingsFile).absolutePath();
+  for (const QString& folder : {paths.SoundFolder, paths.ParametersFolder, settingsFolder}) {
     if (!QDir().mkpath(folder)) {
       throw TKalvistError("Cannot create directory \"" + folder.toStdString() + "\"");
     }

@@ -1,6 +1,6 @@
 // Where the program keeps its settings file and work folders: beside the executable when
-// its folder is writable (a portable copy), else in the user's configuration and
-// documents folders.
+// its folder is writable (a portable copy), else in the user's settings folder
+// (%APPDATA% on Windows, ~/.config on Linux) and documents folder.
 #pragma once
 
 #include <QString>
@@ -17,8 +17,8 @@ struct TAppPaths {
 
 TAppPaths AppPathsFor(const QString& executablePath);
 
-// Throws TKalvistError "Cannot create directory "<path>"" for a folder that is missing
-// and cannot be made.
+// Makes the work folders and the settings file's folder. Throws TKalvistError "Cannot
+// create directory "<path>"" for a folder that is missing and cannot be made.
 void CreateWorkFolders(const TAppPaths& paths);
 
 }  // namespace kalvist
