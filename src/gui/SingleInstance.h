@@ -14,8 +14,9 @@ class TSingleInstance {
   // server name of the current user.
   explicit TSingleInstance(const QString& key);
 
-  // True when this process is the first: it then listens for later starts. False when
-  // another instance runs; that one has been asked to come to the front.
+  // False when another instance runs; that one has been asked to come to the front.
+  // Otherwise true: this process is the first and listens for later starts, or no
+  // listening is possible here and the program runs unguarded.
   bool BecomePrimary();
 
   // Raised in the first instance when a later start asks for it.

@@ -10,6 +10,7 @@
 #include "MessageThread.h"
 #include "PseudoTerminal.h"
 #include "QtMessageSink.h"
+#include "SingleInstance.h"
 #include "StatusPanels.h"
 #include "ZarnoSimulator.h"
 #include "fZarnoSound.h"
@@ -69,6 +70,8 @@ class ShellTest : public QObject {
   void StatusBarTellsTheAccessLevelAndFitsTheWindow();
   void PortableCopyKeepsEverythingBesideTheProgram();
   void StartMakesTheWorkAndSettingsFoldersOrSaysWhichCannotBeMade();
+  void SecondStartBringsTheFirstToTheFrontAndEnds();
+  void StartWithoutAPlaceForTheGuardStillRuns();
   void ExitWithAnOpenMessageBoxEndsTheProgram();  // last: it runs the application's loop
 };
 
@@ -103,6 +106,35 @@ void ShellTest::StartMakesTheWorkAndSettingsFoldersOrSaysWhichCannotBeMade() {
     QCOMPARE(QString::fromStdString(e.Text),
              "Cannot create directory \"" + root.filePath("blocked") + "\"");
   }
+}
+
+void ShellTest::SecondStartBringsTheFirstToTheFrontAndEnds() {
+  const QString key = "second-start-" + QString::number(QCoreApplication::applicationPid());
+  TSingleInstance first(key);
+  int activations = 0;
+  first.OnActivate = [&] { ++activations; };
+  QVERIFY(first.BecomePrimary());
+  TSingleInstance second(key);
+  QVERIFY(!second.BecomePrimary());
+  QTRY_COMPARE(activations, 1);
+}
+
+void ShellTest::StartWithoutAPlaceForTheGuardStillRuns() {
+  // The server's socket goes to the temporary folder; here its path is too long for a
+  // socket, as it can be on a deep home folder.
+  QTemporaryDir base;
+  const QString deep = QDir(base.path()).filePath(QString(120, 'd'));
+  QVERIFY(QDir().mkpath(deep));
+  const QByteArray temporary = qgetenv("TMPDIR");
+  qputenv("TMPDIR", deep.toLocal8Bit());
+  TSingleInstance lone("no-guard-" + QString::number(QCoreApplication::applicationPid()));
+  const bool runs = lone.BecomePrimary();
+  if (temporary.isNull()) {
+    qunsetenv("TMPDIR");
+  } else {
+    qputenv("TMPDIR", temporary);
+  }
+  QVERIFY(runs);
 }
 
 void ShellTest::RefusedFirmwareShowsTheConnectionWhileTheBoxIsOpen() {
