@@ -1,7 +1,7 @@
 // A system object that another thread can make signalled without allocating, so that
-// an event loop which watches such objects (the GUI's) can be woken: an eventfd on
-// Linux, a manual-reset event on Windows. Signals that come before the owner drains
-// merge into one.
+// a wait on system objects (a serial port's, the GUI's event loop) can be woken: an
+// eventfd on Linux, a manual-reset event on Windows. Signals that come before the owner
+// drains merge into one.
 #pragma once
 
 namespace kalvist {

@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <linux/serial.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 #include <cstring>
 
 #include "SerialPort.h"
+#include "WakeHandle.h"
 
 namespace kalvist {
 namespace {
@@ -43,11 +43,7 @@ void RequestLowLatency(int fd) {
 
 class TPosixSerialPort final : public ISerialPort {
  public:
-  TPosixSerialPort() : wakeFd_(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
-  ~TPosixSerialPort() override {
-    Close();
-    if (wakeFd_ >= 0) ::close(wakeFd_);
-  }
+  ~TPosixSerialPort() override { Close(); }
 
   TOpenOutcome Open(const std::string& path) override {
     if (path.empty() || path.find('\0') != std::string::npos) {
@@ -113,7 +109,7 @@ class TPosixSerialPort final : public ISerialPort {
   TWaitResult Wait(bool forRead, int timeoutMs) override {
     // The port is looked at only when reading: an idle wait may overlap a close on
     // the main thread.
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {-1, POLLIN, 0}};
+    pollfd fds[2] = {{wake_.Native(), POLLIN, 0}, {-1, POLLIN, 0}};
     nfds_t count = 1;
     if (forRead && fd_ >= 0) {
       fds[1].fd = fd_;
@@ -122,8 +118,7 @@ class TPosixSerialPort final : public ISerialPort {
     const int n = poll(fds, count, timeoutMs);
     if (n < 0) return errno == EINTR ? TWaitResult::Woken : TWaitResult::Failed;
     if (fds[0].revents & POLLIN) {
-      uint64_t drained = 0;
-      (void)::read(wakeFd_, &drained, sizeof drained);
+      wake_.Drain();
       return TWaitResult::Woken;
     }
     // A hang-up is reported as readable: the read that follows fails and says so.
@@ -133,7 +128,7 @@ class TPosixSerialPort final : public ISerialPort {
 
   TWaitResult WaitWritable(int timeoutMs) override {
     if (fd_ < 0) return TWaitResult::Failed;
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLOUT, 0}};
+    pollfd fds[2] = {{wake_.Native(), POLLIN, 0}, {fd_, POLLOUT, 0}};
     const int n = poll(fds, 2, timeoutMs);
     if (n < 0) return errno == EINTR ? TWaitResult::Woken : TWaitResult::Failed;
     if (fds[0].revents & POLLIN) return TWaitResult::Woken;
@@ -143,14 +138,11 @@ class TPosixSerialPort final : public ISerialPort {
     return TWaitResult::TimedOut;
   }
 
-  void Wake() override {
-    const uint64_t one = 1;
-    (void)::write(wakeFd_, &one, sizeof one);
-  }
+  void Wake() override { wake_.Signal(); }
 
  private:
   int fd_ = -1;
-  const int wakeFd_;
+  TWakeHandle wake_;
 };
 
 }  // namespace

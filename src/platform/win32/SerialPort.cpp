@@ -12,6 +12,8 @@
 
 #include "ComPorts.h"
 #include "SerialPort.h"
+#include "WakeHandle.h"
+#include "WinEvent.h"
 #include "WinText.h"
 
 namespace kalvist {
@@ -19,12 +21,11 @@ namespace {
 
 constexpr DWORD kDriverBufferSize = 4096;
 
+// An overlapped operation's completion event.
 class TEvent {
  public:
-  explicit TEvent(bool manualReset) : handle_(CreateEventW(nullptr, manualReset, FALSE, nullptr)) {}
-  ~TEvent() {
-    if (handle_) CloseHandle(handle_);
-  }
+  TEvent() : handle_(CreateManualResetEvent()) {}
+  ~TEvent() { CloseHandle(handle_); }
   TEvent(const TEvent&) = delete;
   TEvent& operator=(const TEvent&) = delete;
   HANDLE Get() const { return handle_; }
@@ -71,10 +72,11 @@ class TWin32SerialPort final : public ISerialPort {
   TOpenOutcome Open(const std::string& path) override {
     Close();
     const std::optional<unsigned> number = ComPortNumber(path);
-    if (!number) return {opBadPortName, "\"" + path + "\" is not a COM port name (COM1, COM2, ...)"};
-    const HANDLE port = CreateFileW(Widen(ComDevicePath(*number)).c_str(),
-                                    GENERIC_READ | GENERIC_WRITE, 0 /* exclusive */, nullptr,
-                                    OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+    if (!number)
+      return {opBadPortName, "\"" + path + "\" is not a COM port name (COM1, COM2, ...)"};
+    const HANDLE port =
+        CreateFileW(Widen(ComDevicePath(*number)).c_str(), GENERIC_READ | GENERIC_WRITE,
+                    0 /* exclusive */, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
     if (port == INVALID_HANDLE_VALUE) return {opCannotOpen, SystemReason(GetLastError())};
     if (!ConfigureLine(port)) {
       const DWORD error = GetLastError();
@@ -183,10 +185,10 @@ class TWin32SerialPort final : public ISerialPort {
         watchBytes = true;
       }
     }
-    const HANDLE events[2] = {wake_.Get(), commEvent_.Get()};
+    const HANDLE events[2] = {wake_.Native(), commEvent_.Get()};
     const DWORD r = WaitForMultipleObjects(watchBytes ? 2 : 1, events, FALSE, Timeout(timeoutMs));
     if (r == WAIT_OBJECT_0) {
-      ResetEvent(wake_.Get());
+      wake_.Drain();
       return TWaitResult::Woken;
     }
     if (r == WAIT_OBJECT_0 + 1) return TWaitResult::Readable;
@@ -198,18 +200,18 @@ class TWin32SerialPort final : public ISerialPort {
       std::lock_guard lock(ioMutex_);
       if (port_ == INVALID_HANDLE_VALUE) return TWaitResult::Failed;
       if (!writePending_ || CollectWrite(false)) {
-        return WaitForSingleObject(wake_.Get(), 0) == WAIT_OBJECT_0 ? TWaitResult::Woken
-                                                                     : TWaitResult::Writable;
+        return WaitForSingleObject(wake_.Native(), 0) == WAIT_OBJECT_0 ? TWaitResult::Woken
+                                                                       : TWaitResult::Writable;
       }
     }
-    const HANDLE events[2] = {wake_.Get(), writeEvent_.Get()};
+    const HANDLE events[2] = {wake_.Native(), writeEvent_.Get()};
     const DWORD r = WaitForMultipleObjects(2, events, FALSE, Timeout(timeoutMs));
     if (r == WAIT_OBJECT_0) return TWaitResult::Woken;  // left set for the next Wait
     if (r == WAIT_OBJECT_0 + 1) return TWaitResult::Writable;
     return r == WAIT_TIMEOUT ? TWaitResult::TimedOut : TWaitResult::Failed;
   }
 
-  void Wake() override { SetEvent(wake_.Get()); }
+  void Wake() override { wake_.Signal(); }
 
  private:
   static DWORD Timeout(int timeoutMs) {
@@ -273,10 +275,10 @@ class TWin32SerialPort final : public ISerialPort {
   OVERLAPPED writeOv_{};
   bool writePending_ = false;
   std::vector<uint8_t> writeBuffer_;
-  const TEvent wake_{true};  // manual reset: WaitWritable leaves it for the next Wait
-  const TEvent readEvent_{true};
-  const TEvent commEvent_{true};
-  const TEvent writeEvent_{true};
+  TWakeHandle wake_;  // WaitWritable leaves it signalled for the next Wait
+  const TEvent readEvent_;
+  const TEvent commEvent_;
+  const TEvent writeEvent_;
 };
 
 }  // namespace
@@ -296,9 +298,9 @@ bool SystemPortExists(const std::string& path) {
   if (QueryDosDeviceW(name.c_str(), target.data(), static_cast<DWORD>(target.size())) != 0) {
     return true;
   }
-  const HANDLE probe = CreateFileW(Widen(ComDevicePath(*number)).c_str(), 0,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                   nullptr);
+  const HANDLE probe =
+      CreateFileW(Widen(ComDevicePath(*number)).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  nullptr, OPEN_EXISTING, 0, nullptr);
   if (probe != INVALID_HANDLE_VALUE) {
     CloseHandle(probe);
     return true;
