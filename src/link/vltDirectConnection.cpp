@@ -372,20 +372,9 @@ void TvltDirectConnection::CloseStream(const TJob& job, std::stop_token stop) {
 }
 
 void TvltDirectConnection::WriteFrame(std::span<const uint8_t> frame, uint32_t timeoutMs) {
-  // A short frame fits the driver's buffer; when it does not, wait for room rather than
-  // try again at once. A write that cannot finish in time, or that a Wake interrupts
-  // (a close, a stop), shows as a reply time-out.
-  size_t written = 0;
-  const uint64_t deadline = SteadyMs() + timeoutMs;
-  while (written < frame.size()) {
-    const long n = port_->Write(frame.subspan(written));
-    if (n < 0) return;
-    written += static_cast<size_t>(n);
-    if (written == frame.size()) return;
-    const uint64_t now = SteadyMs();
-    if (now >= deadline) return;
-    if (port_->WaitWritable(static_cast<int>(deadline - now)) != TWaitResult::Writable) return;
-  }
+  // A write that cannot finish in time, or that a Wake interrupts (a close, a stop),
+  // shows as a reply time-out: the outcome needs no handling here.
+  (void)WriteAll(*port_, frame, timeoutMs);
 }
 
 void TvltDirectConnection::StartRead(TExchangePhase phase, uint8_t* destination, size_t count,

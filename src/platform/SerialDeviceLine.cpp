@@ -63,18 +63,7 @@ class TSerialDeviceLine final : public IDeviceLine {
   long Read(std::span<uint8_t> buffer) override { return port_->Read(buffer); }
 
   bool Write(std::span<const uint8_t> bytes, int timeoutMs) override {
-    const uint64_t end = SteadyMs() + static_cast<uint64_t>(std::max(timeoutMs, 0));
-    while (!bytes.empty()) {
-      const long n = port_->Write(bytes);
-      if (n < 0) return false;
-      bytes = bytes.subspan(static_cast<size_t>(n));
-      if (bytes.empty()) break;
-      const uint64_t now = SteadyMs();
-      if (now >= end) return false;
-      const TWaitResult room = port_->WaitWritable(static_cast<int>(end - now));
-      if (room != TWaitResult::Writable) return false;
-    }
-    return true;
+    return WriteAll(*port_, bytes, static_cast<uint32_t>(std::max(timeoutMs, 0)));
   }
 
   void Wake() override { port_->Wake(); }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 
+#include "Clock.h"
 #include "LoopbackPort.h"
 
 namespace kalvist {
@@ -48,6 +49,20 @@ class TPortSelector final : public ISerialPort {
 
 std::unique_ptr<ISerialPort> CreateSerialPort() {
   return std::make_unique<TPortSelector>();
+}
+
+bool WriteAll(ISerialPort& port, std::span<const uint8_t> bytes, uint32_t timeoutMs) {
+  const uint64_t deadline = SteadyMs() + timeoutMs;
+  while (!bytes.empty()) {
+    const long n = port.Write(bytes);
+    if (n < 0) return false;
+    bytes = bytes.subspan(static_cast<size_t>(n));
+    if (bytes.empty()) break;
+    const uint64_t now = SteadyMs();
+    if (now >= deadline) return false;
+    if (port.WaitWritable(static_cast<int>(deadline - now)) != TWaitResult::Writable) return false;
+  }
+  return true;
 }
 
 bool PortExists(const std::string& path) {

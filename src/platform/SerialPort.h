@@ -63,6 +63,10 @@ class ISerialPort {
 // port.
 std::unique_ptr<ISerialPort> CreateSerialPort();
 
+// Writes all of `bytes`, waiting for room whenever the port takes only part of them.
+// False when the port fails, a Wake interrupts, or `timeoutMs` pass first.
+bool WriteAll(ISerialPort& port, std::span<const uint8_t> bytes, uint32_t timeoutMs);
+
 // Whether a port of that name is there now (an adapter plugged in, a link that leads
 // somewhere, a loopback line whose device end is open).
 bool PortExists(const std::string& path);
